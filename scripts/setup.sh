@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs every Debian package Tarnwell needs to build, run and test.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+packages=(
+    # build
+    build-essential cmake ninja-build pkg-config googletest libgtest-dev
+    # the windows
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    # tests: sanitizers and the fuzzer, a display for screenshots, locales
+    clang libclang-rt-14-dev xvfb xauth x11-utils imagemagick fonts-dejavu-core locales
+)
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+    "${sudo_cmd[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The time-stamp tests compare the C locale with United States English.
+if ! locale -a 2>/dev/null | grep -qi '^en_US\.utf8$'; then
+    "${sudo_cmd[@]}" sed -i 's/^# *en_US.UTF-8 UTF-8/en_US.UTF-8 UTF-8/' /etc/locale.gen
+    "${sudo_cmd[@]}" locale-gen >/dev/null
+fi
