@@ -4,6 +4,7 @@
 // Windows and POSIX on every platform. Any thread.
 
 #include <string>
+#include <string_view>
 
 #include "platform/path_syntax.h"
 
@@ -24,5 +25,9 @@ SplitLocationResult SplitLocation(const std::string& path, bool isExistingDirect
 // Directory, the separator unless Directory already ends with it, the name.
 std::string ComposeFullPath(const std::string& directory, const std::string& relativeName,
                             const PathSyntax& syntax);
+
+// The same into `out`, reusing its storage (the batch keeps one per walk).
+void AssignFullPath(std::string& out, std::string_view directory, std::string_view relativeName,
+                    const PathSyntax& syntax);
 
 }  // namespace tarnwell
