@@ -6,13 +6,16 @@
 //
 // Threads: construction, Resume, Terminate and destruction on the user-interface
 // thread; Execute, Synchronize and ShowMessageAndWait on the worker thread.
+//
+// Every routine the thread queues on the dispatcher holds the shared state it
+// needs, so a routine that is served after its thread object is gone finds it
+// terminated and does nothing: the object may be destroyed while a cancelled
+// hand-over or a skipped OnTerminate still waits in the queue.
 
 #include <atomic>
-#include <condition_variable>
 #include <exception>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -21,14 +24,17 @@
 namespace tarnwell {
 
 class TThread {
-public:
-    // The thread is always created suspended; Resume lets it run Execute.
+  public:
+    // The thread is created at once but waits, without running Execute, until
+    // Resume or Terminate. Throws std::system_error when no thread can be made.
     explicit TThread(UiDispatcher& dispatcher);
+    // Terminates. A subclass whose Execute uses its own members must call
+    // Terminate in its own destructor, before those members go away.
     virtual ~TThread();
     TThread(const TThread&) = delete;
     TThread& operator=(const TThread&) = delete;
 
-    // User-interface thread, once.
+    // User-interface thread, once; later calls and calls after Terminate do nothing.
     void Resume();
 
     // User-interface thread. Ends the thread on request and returns once it has
@@ -36,17 +42,20 @@ public:
     // an open notice of this thread is closed, a thread that never ran never
     // runs, and OnTerminate does not run. Never waits for the user-interface
     // thread. Subclasses interrupt their blocking calls in StopRequested.
+    // Must not be called from inside one of this thread's own Synchronize
+    // routines (a nested event loop there): the thread waits for that routine.
     void Terminate();
 
     // Runs on the user-interface thread after Execute has returned by itself,
-    // however it returned.
+    // however it returned. The thread does not wait for it.
     std::function<void(TThread& sender)> OnTerminate;
     bool FreeOnTerminate = false;  // never honoured: the page destroys its worker
 
     bool Terminated() const { return terminated_.load(std::memory_order_acquire); }
+    // The thread has left Execute (or will never run it).
     bool Finished() const { return finished_.load(std::memory_order_acquire); }
 
-protected:
+  protected:
     virtual void Execute() = 0;
     // User-interface thread, inside Terminate, before it waits for the thread.
     virtual void StopRequested() {}
@@ -62,19 +71,20 @@ protected:
 
     UiDispatcher& Dispatcher() { return dispatcher_; }
 
-private:
+  private:
+    struct Shared;
     struct HandOver;
     void Run();
     void DoTerminate();
-    bool WaitFor(const std::shared_ptr<HandOver>& handOver);
+    // Queues `served` and waits until the hand-over is done (true, with the
+    // routine's error, if any, moved into `error`) or cancelled (false).
+    bool PostAndWait(const std::shared_ptr<HandOver>& handOver, std::function<void()> served,
+                     std::exception_ptr& error);
 
     UiDispatcher& dispatcher_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool resumed_ = false;
+    std::shared_ptr<Shared> shared_;
     std::atomic<bool> terminated_{false};
     std::atomic<bool> finished_{false};
-    std::shared_ptr<HandOver> pending_;  // the hand-over or notice the thread waits for
     std::thread thread_;
 };
 

@@ -1,0 +1,7 @@
+# The worker and its thread base: real threads on real folders, served by the
+# test dispatcher. The sanitizer builds run them with -L worker.
+tarnwell_add_test(thread_base_test GTEST
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/thread_base_test.cpp
+    LIBS tarnwell_engine
+    LABELS integration worker
+    TIMEOUT 60)
