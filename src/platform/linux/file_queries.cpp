@@ -1,0 +1,84 @@
+#include "platform/file_queries.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+namespace tarnwell {
+namespace {
+
+// Account names are cached from one batch to the next only, so a renamed
+// account shows its new name from the next batch on.
+class LinuxFileQueries final : public FileQueries {
+  public:
+    void BeginBatch() override {
+        accounts_.clear();
+        host_.reset();
+    }
+
+    std::uint32_t SizeOf(const std::string& path) override {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) return 0;
+        return static_cast<std::uint32_t>(static_cast<std::uint64_t>(st.st_size) & 0xFFFFFFFFu);
+    }
+
+    std::string OwnerOf(const std::string& path) override {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) return {};
+        const std::string* host = Host();
+        if (host == nullptr) return {};
+        const std::string* account = Account(st.st_uid);
+        if (account == nullptr) return {};
+        return *host + "\\" + *account;
+    }
+
+  private:
+    const std::string* Host() {
+        if (!host_) {
+            char name[256] = {};
+            if (::gethostname(name, sizeof name - 1) != 0) return nullptr;
+            std::string host(name);
+            host_ = host.substr(0, host.find('.'));
+        }
+        return &*host_;
+    }
+
+    // nullptr when the uid has no account: the owner is then unknown, as
+    // LookupAccountSid fails for a SID without an account.
+    const std::string* Account(uid_t uid) {
+        auto it = accounts_.find(uid);
+        if (it == accounts_.end()) {
+            std::optional<std::string> name;
+            std::vector<char> scratch(1024);
+            for (;;) {
+                struct passwd pw {};
+                struct passwd* found = nullptr;
+                const int rc = ::getpwuid_r(uid, &pw, scratch.data(), scratch.size(), &found);
+                if (rc == ERANGE && scratch.size() < (1u << 20)) {
+                    scratch.resize(scratch.size() * 2);
+                    continue;
+                }
+                if (rc == 0 && found != nullptr && found->pw_name != nullptr) name = found->pw_name;
+                break;
+            }
+            it = accounts_.emplace(uid, std::move(name)).first;
+        }
+        return it->second ? &*it->second : nullptr;
+    }
+
+    std::unordered_map<uid_t, std::optional<std::string>> accounts_;
+    std::optional<std::string> host_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileQueries> MakeFileQueries() {
+    return std::make_unique<LinuxFileQueries>();
+}
+
+}  // namespace tarnwell

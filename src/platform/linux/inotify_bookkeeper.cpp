@@ -1,0 +1,260 @@
+#include "platform/linux/inotify_bookkeeper.h"
+
+#include <sys/inotify.h>
+
+#include "engine/notify_codes.h"
+
+namespace tarnwell {
+namespace {
+
+constexpr std::uint32_t kNameEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+
+std::string Join(const std::string& folder, const std::string& name) {
+    return folder.empty() ? name : folder + "/" + name;
+}
+
+bool IsSameOrBelow(const std::string& path, const std::string& folder) {
+    return path.size() >= folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+           (path.size() == folder.size() || path[folder.size()] == '/');
+}
+
+}  // namespace
+
+InotifyBookkeeper::InotifyBookkeeper(bool watchSubtree, std::uint32_t filter)
+    : subtree_(watchSubtree), filter_(filter), mask_(IN_DELETE_SELF | IN_MOVE_SELF) {
+    if (filter & (FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME)) mask_ |= kNameEvents;
+    // New folders must be watched and renamed ones followed whatever the filter.
+    if (subtree_) mask_ |= IN_CREATE | IN_MOVED_FROM | IN_MOVED_TO;
+    if (filter & (FILE_NOTIFY_CHANGE_ATTRIBUTES | FILE_NOTIFY_CHANGE_SECURITY |
+                  FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_LAST_ACCESS))
+        mask_ |= IN_ATTRIB;
+    if (filter & (FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE)) mask_ |= IN_MODIFY;
+    if (filter & FILE_NOTIFY_CHANGE_LAST_ACCESS) mask_ |= IN_ACCESS;
+}
+
+void InotifyBookkeeper::Start() {
+    BookkeeperCommand root;
+    root.kind = BookkeeperCommand::Kind::AddWatch;
+    root.setup = true;
+    commands_.push_back(root);
+}
+
+std::optional<BookkeeperCommand> InotifyBookkeeper::NextCommand() {
+    if (commands_.empty()) return std::nullopt;
+    BookkeeperCommand command = std::move(commands_.front());
+    commands_.pop_front();
+    return command;
+}
+
+void InotifyBookkeeper::OnWatchResult(const BookkeeperCommand& command, int wd,
+                                      WatchResult result) {
+    const bool isRoot = command.path.empty();
+    if (result != WatchResult::Added) {
+        if (isRoot || (command.setup && result == WatchResult::LimitReached)) {
+            failed_ = true;
+        } else if (result == WatchResult::LimitReached) {
+            // Changes in that folder would go unseen: the engine must be told.
+            PushOverflow();
+        }
+        return;
+    }
+    if (isRoot) rootWd_ = wd;
+    folders_[wd] = command.path;
+    if (subtree_) {
+        BookkeeperCommand list = command;
+        list.kind = BookkeeperCommand::Kind::ListFolder;
+        commands_.push_back(list);
+    }
+}
+
+void InotifyBookkeeper::OnListed(const BookkeeperCommand& command,
+                                 const std::vector<FolderEntry>& entries) {
+    if (!command.path.empty()) ownAccess_.insert(command.path);
+    for (const FolderEntry& entry : entries) {
+        const std::string path = Join(command.path, entry.name);
+        if (command.report) {
+            listed_.insert(path);
+            if (Wants(entry.isFolder)) Push(FILE_ACTION_ADDED, path);
+        }
+        if (entry.isFolder) {
+            BookkeeperCommand watch = command;
+            watch.kind = BookkeeperCommand::Kind::AddWatch;
+            watch.path = path;
+            commands_.push_back(watch);
+        }
+    }
+}
+
+void InotifyBookkeeper::OnEvent(const InotifyEvent& event) {
+    if (event.mask & IN_Q_OVERFLOW) {
+        PushOverflow();
+        // Folders created while events were lost have no watch yet, and
+        // renamed ones may sit under old paths: walk the tree again, silently.
+        if (subtree_ && !failed_) {
+            BookkeeperCommand resync;
+            resync.kind = BookkeeperCommand::Kind::AddWatch;
+            commands_.push_back(resync);
+        }
+        return;
+    }
+    const auto folder = folders_.find(event.wd);
+    if (folder == folders_.end()) return;  // a watch already dropped
+    const bool isRoot = event.wd == rootWd_;
+    if (event.mask & IN_IGNORED) {
+        if (isRoot) failed_ = true;
+        folders_.erase(folder);
+        return;
+    }
+    if (event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) {
+        if (isRoot) failed_ = true;
+        return;
+    }
+    // An event of a watched folder about itself: the folder above reports the
+    // same change by name, and the watched folder's own changes are not
+    // reported at all.
+    if (event.name.empty()) return;
+
+    const std::string path = Join(folder->second, event.name);
+    const bool isFolder = (event.mask & IN_ISDIR) != 0;
+
+    if (event.mask & IN_CREATE) {
+        if (listed_.erase(path) != 0) return;
+        if (Wants(isFolder)) Push(FILE_ACTION_ADDED, path);
+        if (isFolder && subtree_) {
+            BookkeeperCommand watch;
+            watch.kind = BookkeeperCommand::Kind::AddWatch;
+            watch.path = path;
+            watch.report = true;
+            commands_.push_back(watch);
+        }
+    } else if (event.mask & IN_DELETE) {
+        listed_.erase(path);
+        if (Wants(isFolder)) Push(FILE_ACTION_REMOVED, path);
+    } else if (event.mask & IN_MOVED_FROM) {
+        listed_.erase(path);
+        Item item;
+        item.change = {FILE_ACTION_RENAMED_OLD_NAME, path};
+        item.unpaired = true;
+        item.cookie = event.cookie;
+        item.isFolder = isFolder;
+        items_.push_back(std::move(item));
+    } else if (event.mask & IN_MOVED_TO) {
+        listed_.erase(path);
+        for (Item& item : items_) {
+            if (!item.unpaired || item.cookie != event.cookie) continue;
+            item.unpaired = false;
+            if (isFolder && subtree_) RenameSubtree(item.change.path, path);
+            if (Wants(isFolder)) {
+                item.renamedTo = WatchChange{FILE_ACTION_RENAMED_NEW_NAME, path};
+            } else {
+                item.emit = false;
+            }
+            return;
+        }
+        // Moved in from outside the tree: its contents were not created here.
+        if (Wants(isFolder)) Push(FILE_ACTION_ADDED, path);
+        if (isFolder && subtree_) {
+            BookkeeperCommand watch;
+            watch.kind = BookkeeperCommand::Kind::AddWatch;
+            watch.path = path;
+            commands_.push_back(watch);
+        }
+    } else {
+        bool wanted = false;
+        if ((event.mask & IN_MODIFY) &&
+            (filter_ & (FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE)))
+            wanted = true;
+        if ((event.mask & IN_ATTRIB) &&
+            (filter_ & (FILE_NOTIFY_CHANGE_ATTRIBUTES | FILE_NOTIFY_CHANGE_SECURITY |
+                        FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_LAST_ACCESS)))
+            wanted = true;
+        if ((event.mask & IN_ACCESS) && (filter_ & FILE_NOTIFY_CHANGE_LAST_ACCESS) &&
+            !(isFolder && ownAccess_.count(path) != 0))
+            wanted = true;
+        if (wanted) Push(FILE_ACTION_MODIFIED, path);
+    }
+}
+
+void InotifyBookkeeper::OnQueueDrained() {
+    listed_.clear();
+    ownAccess_.clear();
+}
+
+bool InotifyBookkeeper::HasUnpairedMoves() const {
+    for (const Item& item : items_)
+        if (item.unpaired) return true;
+    return false;
+}
+
+void InotifyBookkeeper::EndBatch() {
+    for (Item& item : items_)
+        if (item.unpaired) ResolveAsMovedOut(item);
+}
+
+std::vector<WatchChange> InotifyBookkeeper::TakeChanges() {
+    std::vector<WatchChange> out;
+    while (!items_.empty() && !items_.front().unpaired) {
+        Item& item = items_.front();
+        if (item.emit) {
+            out.push_back(std::move(item.change));
+            if (item.renamedTo) out.push_back(std::move(*item.renamedTo));
+        }
+        items_.pop_front();
+    }
+    return out;
+}
+
+bool InotifyBookkeeper::Wants(bool isFolder) const {
+    return (filter_ & (isFolder ? FILE_NOTIFY_CHANGE_DIR_NAME : FILE_NOTIFY_CHANGE_FILE_NAME)) != 0;
+}
+
+void InotifyBookkeeper::Push(std::uint32_t action, const std::string& path) {
+    // A write of many blocks gives a Modified per write(); one is enough.
+    if (action == FILE_ACTION_MODIFIED && !items_.empty()) {
+        const Item& last = items_.back();
+        if (!last.unpaired && last.emit && !last.renamedTo &&
+            last.change.action == FILE_ACTION_MODIFIED && last.change.path == path)
+            return;
+    }
+    Item item;
+    item.change = {action, path};
+    items_.push_back(std::move(item));
+}
+
+void InotifyBookkeeper::PushOverflow() {
+    if (!items_.empty()) {
+        const Item& last = items_.back();
+        if (!last.unpaired && last.emit && last.change.action == 0) return;
+    }
+    Item item;
+    item.change = {0, {}};
+    items_.push_back(std::move(item));
+}
+
+void InotifyBookkeeper::ResolveAsMovedOut(Item& item) {
+    item.unpaired = false;
+    item.change.action = FILE_ACTION_REMOVED;
+    item.emit = Wants(item.isFolder);
+    if (!item.isFolder || !subtree_) return;
+    // The folder and everything below it left the tree: their watches would
+    // go on reporting changes that are no longer ours.
+    for (auto it = folders_.begin(); it != folders_.end();) {
+        if (it->first != rootWd_ && IsSameOrBelow(it->second, item.change.path)) {
+            BookkeeperCommand remove;
+            remove.kind = BookkeeperCommand::Kind::RemoveWatch;
+            remove.wd = it->first;
+            commands_.push_back(remove);
+            it = folders_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void InotifyBookkeeper::RenameSubtree(const std::string& from, const std::string& to) {
+    for (auto& [wd, path] : folders_) {
+        if (wd != rootWd_ && IsSameOrBelow(path, from)) path = to + path.substr(from.size());
+    }
+}
+
+}  // namespace tarnwell

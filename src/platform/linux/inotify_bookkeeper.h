@@ -1,0 +1,127 @@
+#pragma once
+// The bookkeeping behind a directory read on inotify: which folders are
+// watched under which relative path, how events become FILE_NOTIFY records
+// (rename pairs by cookie, moves in and out of the tree, new folders listed),
+// and when the read must fail. It makes no system call: what it needs done
+// comes back as commands that the backend carries out and answers, so every
+// sequence of events can be scripted in a test.
+//
+// Worker thread only: one instance per open folder, used by its reads.
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace tarnwell {
+
+struct InotifyEvent {
+    int wd = -1;
+    std::uint32_t mask = 0;
+    std::uint32_t cookie = 0;
+    std::string name;  // bytes as the kernel gives them; empty for the folder itself
+};
+
+struct FolderEntry {
+    std::string name;
+    bool isFolder = false;
+};
+
+// One record for the read buffer. Action 0 is an overflow: a read that
+// returns no records.
+struct WatchChange {
+    std::uint32_t action = 0;
+    std::string path;  // relative to the watched folder, "/" between parts
+    bool operator==(const WatchChange&) const = default;
+};
+
+struct BookkeeperCommand {
+    enum class Kind {
+        AddWatch,    // inotify_add_watch(path, WatchMask()); answer with OnWatchResult
+        ListFolder,  // list the folder's entries; answer with OnListed
+        RemoveWatch  // inotify_rm_watch(wd); no answer
+    };
+    Kind kind = Kind::AddWatch;
+    std::string path;  // relative; "" is the watched folder itself
+    int wd = -1;       // RemoveWatch only
+    // Whether the entries found when the folder is listed are reported as
+    // Added (a folder created while watched) or only watched (the setup, a
+    // folder moved in, a resync after an overflow).
+    bool report = false;
+    // Part of the first read's setup, where hitting the watch limit fails the read.
+    bool setup = false;
+};
+
+enum class WatchResult {
+    Added,         // wd holds the descriptor
+    LimitReached,  // ENOSPC / ENOMEM: the user's watch limit
+    Unavailable    // the folder is gone or cannot be watched
+};
+
+class InotifyBookkeeper {
+  public:
+    InotifyBookkeeper(bool watchSubtree, std::uint32_t filter);
+
+    // The inotify mask for every watch (without IN_ONLYDIR / IN_DONT_FOLLOW).
+    std::uint32_t WatchMask() const { return mask_; }
+
+    // Queues the commands of the first read's setup.
+    void Start();
+    std::optional<BookkeeperCommand> NextCommand();
+    void OnWatchResult(const BookkeeperCommand& command, int wd, WatchResult result);
+    // `entries` is empty when the folder could not be listed.
+    void OnListed(const BookkeeperCommand& command, const std::vector<FolderEntry>& entries);
+
+    void OnEvent(const InotifyEvent& event);
+    // The kernel queue was read to its end (read() gave EAGAIN): every event
+    // caused by commands carried out so far has been seen.
+    void OnQueueDrained();
+    // A moved-away entry whose partner has not come yet.
+    bool HasUnpairedMoves() const;
+    // No partner is coming: unpaired moves become Removed.
+    void EndBatch();
+
+    // The records that are complete, in order; a record behind an unpaired
+    // move waits until the move is resolved.
+    std::vector<WatchChange> TakeChanges();
+
+    // The watched folder is gone, or the setup hit the watch limit.
+    bool Failed() const { return failed_; }
+
+  private:
+    struct Item {
+        WatchChange change;
+        bool emit = true;
+        bool unpaired = false;  // an IN_MOVED_FROM waiting for its IN_MOVED_TO
+        std::uint32_t cookie = 0;
+        bool isFolder = false;
+        std::optional<WatchChange> renamedTo;
+    };
+
+    bool Wants(bool isFolder) const;
+    void Push(std::uint32_t action, const std::string& path);
+    void PushOverflow();
+    void ResolveAsMovedOut(Item& item);
+    void RenameSubtree(const std::string& from, const std::string& to);
+    std::string PathOf(int wd, const std::string& name) const;
+
+    bool subtree_;
+    std::uint32_t filter_;
+    std::uint32_t mask_;
+    bool failed_ = false;
+    int rootWd_ = -1;
+    std::unordered_map<int, std::string> folders_;  // wd -> relative path
+    std::deque<BookkeeperCommand> commands_;
+    std::deque<Item> items_;
+    // Entries already reported by listing a new folder: their IN_CREATE, if it
+    // comes, is the same creation seen twice.
+    std::unordered_set<std::string> listed_;
+    // Folders this process listed: the IN_ACCESS that listing causes is ours,
+    // not a change to report.
+    std::unordered_set<std::string> ownAccess_;
+};
+
+}  // namespace tarnwell
