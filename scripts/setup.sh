@@ -12,6 +12,8 @@ packages=(
     clang libclang-rt-14-dev xvfb xauth x11-utils imagemagick fonts-dejavu-core locales
     # tests: the SOCKS5 proxy the network client is tested against
     microsocks
+    # help: the compiler of tarnwell.chm, the tools that read it back, a viewer
+    fp-utils libchm-bin xchm xdotool
 )
 
 sudo_cmd=()
