@@ -1,0 +1,90 @@
+#include "net/http_client.h"
+
+#include <algorithm>
+
+#include "net/http_request.h"
+#include "net/http_response_reader.h"
+#include "net/socket.h"
+
+namespace tarnwell {
+namespace {
+
+HttpResult Failed(NetError error) {
+    HttpResult result;
+    result.error = std::move(error);
+    return result;
+}
+
+}  // namespace
+
+HttpClient::HttpClient(HttpLimits limits) : limits_(limits) {}
+
+HttpResult HttpClient::Get(const std::string& url, const std::optional<Socks5Proxy>& proxy) const {
+    std::optional<HttpUrl> parsed = ParseHttpUrl(url);
+    if (!parsed) {
+        return Failed(MakeNetError(NetErrorKind::kInvalidArgument, "Not an http address: " + url));
+    }
+    if (proxy) {
+        // The stored port is not range-checked; a port outside 1 to 65535 would
+        // otherwise be cut to 16 bits and lead somewhere else.
+        if (proxy->port < 1 || proxy->port > 65535) {
+            return Failed(MakeNetError(NetErrorKind::kInvalidArgument,
+                                       "The proxy port " + std::to_string(proxy->port) +
+                                           " is not a TCP port (1 to 65535)"));
+        }
+        if (!proxy->user.empty()) {
+            std::string unused;
+            if (NetError e = BuildSocksAuthRequest(proxy->user, proxy->password, unused); !e.ok()) {
+                return Failed(std::move(e));
+            }
+        }
+    }
+
+    const NetDeadline end = NetClock::now() + limits_.total;
+    auto wait_until = [&] { return std::min(end, NetClock::now() + limits_.wait); };
+
+    TcpSocket socket;
+    if (proxy) {
+        if (NetError e =
+                socket.Connect(proxy->host, static_cast<std::uint16_t>(proxy->port), wait_until());
+            !e.ok()) {
+            return Failed(std::move(e));
+        }
+        if (NetError e =
+                Socks5Connect(socket, *proxy, parsed->host, parsed->port, limits_.wait, end);
+            !e.ok()) {
+            return Failed(std::move(e));
+        }
+    } else if (NetError e = socket.Connect(parsed->host, parsed->port, wait_until()); !e.ok()) {
+        return Failed(std::move(e));
+    }
+
+    if (NetError e = socket.SendAll(BuildGetRequest(*parsed), wait_until()); !e.ok()) {
+        return Failed(std::move(e));
+    }
+
+    HttpResponseReader reader;
+    std::string buffer(16 * 1024, '\0');
+    while (reader.state() == HttpResponseReader::State::kNeedMore) {
+        std::size_t received = 0;
+        if (NetError e = socket.Receive(buffer.data(), buffer.size(), received, wait_until());
+            !e.ok()) {
+            return Failed(std::move(e));
+        }
+        if (received == 0) {
+            reader.Finish();
+        } else {
+            reader.Feed(std::string_view(buffer.data(), received));
+        }
+    }
+    socket.Close();
+
+    if (reader.state() == HttpResponseReader::State::kFailed) return Failed(reader.error());
+    HttpResult result;
+    result.status = reader.status();
+    result.status_line = reader.status_line();
+    result.body = reader.TakeBody();
+    return result;
+}
+
+}  // namespace tarnwell

@@ -1,0 +1,53 @@
+#pragma once
+// A connected TCP socket with deadlines on every wait: POSIX sockets, or Winsock
+// on Windows. Every failure carries the socket layer's own number (or the
+// resolver's), because the user is shown that number. One thread at a time.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "net/net_error.h"
+
+namespace tarnwell {
+
+using NetClock = std::chrono::steady_clock;
+using NetDeadline = NetClock::time_point;
+
+class TcpSocket {
+  public:
+    TcpSocket() = default;
+    ~TcpSocket();
+    TcpSocket(TcpSocket&& other) noexcept;
+    TcpSocket& operator=(TcpSocket&& other) noexcept;
+    TcpSocket(const TcpSocket&) = delete;
+    TcpSocket& operator=(const TcpSocket&) = delete;
+
+    // Resolves `host` and connects to the first of its addresses that accepts,
+    // trying them in the resolver's order. kResolve or kSocket on failure; the
+    // socket code is the last address's.
+    NetError Connect(const std::string& host, std::uint16_t port, NetDeadline deadline);
+
+    NetError SendAll(std::string_view bytes, NetDeadline deadline);
+
+    // Receives at most `size` bytes; `received` is 0 when the peer closed the
+    // connection in order.
+    NetError Receive(char* buffer, std::size_t size, std::size_t& received, NetDeadline deadline);
+
+    void Close();
+    bool is_open() const;
+
+  private:
+    // Waits until the socket is readable (or writable); false with a kSocket
+    // error when the wait fails or the deadline passes.
+    NetError Wait(bool for_write, NetDeadline deadline);
+
+    std::intptr_t handle_ = -1;  // a SOCKET on Windows, a file descriptor elsewhere
+};
+
+// The socket layer's number for a wait that ran out of time (ETIMEDOUT or WSAETIMEDOUT).
+int TimedOutCode();
+
+}  // namespace tarnwell
