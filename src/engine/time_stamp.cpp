@@ -44,8 +44,10 @@ void AppendDate(std::string& out, const LocalDateTime& when, const RegionalSetti
         } else if (c == '/') {
             out += settings.dateSeparator;
             ++i;
+        } else if (c == '\'' && i + 1 < pattern.size() && pattern[i + 1] == '\'') {
+            out += '\'';  // '' stands for one quote, inside quoted text or not
+            i += 2;
         } else if (c == '\'') {
-            // Quoted literal text; '' stands for one quote.
             ++i;
             while (i < pattern.size()) {
                 if (pattern[i] == '\'') {
