@@ -1,0 +1,34 @@
+#pragma once
+// The application object and the run of the program: start-up, the message
+// loop and the end of the run. An error that escapes an event handler is shown
+// to the user and the loop goes on. User-interface thread only.
+
+#include <QApplication>
+#include <QString>
+
+namespace tarnwell {
+
+// The text of the error display: the message, with a full stop appended when
+// its last character's code is above that of ".".
+QString ErrorDisplayText(const QString& message);
+
+// The error display: a box with the application title as caption, the error
+// icon and OK.
+void ShowErrorMessage(const QString& message);
+
+class TarnwellApplication : public QApplication {
+    Q_OBJECT
+
+  public:
+    TarnwellApplication(int& argc, char** argv);
+
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// Sets up the run on `app`, runs the message loop until the main window is
+// closed, and ends the run: every running watch stopped, the windows
+// destroyed. Returns the process's exit code (0, also after an error in
+// start-up, which is shown first).
+int RunTarnwell(TarnwellApplication& app);
+
+}  // namespace tarnwell

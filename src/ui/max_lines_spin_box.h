@@ -1,0 +1,28 @@
+#pragma once
+// The whole-number field of "Maximum Lines :". Unlike a plain spin box it
+// lets a number beyond the range be typed and brings it to the nearer bound
+// when the field loses the focus; an empty field counts as 0.
+// User-interface thread only.
+
+#include <QSpinBox>
+
+namespace tarnwell {
+
+class MaxLinesSpinBox : public QSpinBox {
+    Q_OBJECT
+
+  public:
+    static constexpr int kMaximum = 60000;
+
+    explicit MaxLinesSpinBox(QWidget* parent = nullptr);
+
+    // What the text says right now, brought into the range; typing that has
+    // not been confirmed yet counts too. Empty or unreadable: 0.
+    int CurrentValue() const;
+
+  protected:
+    QValidator::State validate(QString& input, int& pos) const override;
+    void fixup(QString& input) const override;
+};
+
+}  // namespace tarnwell
