@@ -14,7 +14,7 @@ tarnwell_add_test(linux_inotify_bookkeeper_test
 
 tarnwell_add_test(linux_text_and_settings_test
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/linux_text_and_settings_test.cpp
-    LIBS tarnwell_platform
+    LIBS tarnwell_engine
     LABELS unit
     GTEST
     TIMEOUT 60)

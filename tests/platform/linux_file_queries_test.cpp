@@ -1,0 +1,102 @@
+// Size and owner of real files.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "platform/file_queries.h"
+
+namespace tarnwell {
+namespace {
+
+class LinuxFileQueriesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tarnwell-files-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        queries_->BeginBatch();
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    // A file of `size` bytes that takes no disk space beyond its last byte.
+    std::string MakeFile(const std::string& name, off_t size) {
+        const std::string path = dir_ + "/" + name;
+        const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+        EXPECT_GE(fd, 0);
+        EXPECT_EQ(::ftruncate(fd, size), 0);
+        ::close(fd);
+        return path;
+    }
+
+    static std::string ExpectedOwner(uid_t uid) {
+        char host[256] = {};
+        ::gethostname(host, sizeof host - 1);
+        std::string shortHost(host);
+        shortHost = shortHost.substr(0, shortHost.find('.'));
+        const passwd* pw = ::getpwuid(uid);
+        return pw == nullptr ? std::string() : shortHost + "\\" + pw->pw_name;
+    }
+
+    std::string dir_;
+    std::unique_ptr<FileQueries> queries_ = MakeFileQueries();
+};
+
+TEST_F(LinuxFileQueriesTest, SizeIsTheLow32BitsOfTheFileSize) {
+    struct Case {
+        off_t size;
+        std::uint32_t reported;
+    } cases[] = {
+        {0, 0},
+        {1024, 1024},
+        {0xFFFFFFFFLL, 0xFFFFFFFFu},
+        {(4LL << 30) + 1, 1},
+        {5LL << 30, 1u << 30},
+    };
+    for (const Case& c : cases) {
+        const std::string path = MakeFile("sparse", c.size);
+        EXPECT_EQ(queries_->SizeOf(path), c.reported) << c.size;
+    }
+}
+
+TEST_F(LinuxFileQueriesTest, OwnerIsHostBackslashAccount) {
+    const std::string path = MakeFile("mine.txt", 3);
+    const std::string owner = queries_->OwnerOf(path);
+    EXPECT_EQ(owner, ExpectedOwner(::getuid()));
+    EXPECT_NE(owner.find('\\'), std::string::npos);
+    EXPECT_EQ(owner.find('.'), std::string::npos) << "the host name ends at its first dot";
+    EXPECT_EQ(queries_->OwnerOf(dir_), owner) << "a folder has an owner too";
+}
+
+TEST_F(LinuxFileQueriesTest, MissingOrDeletedFileHasNoSizeAndNoOwner) {
+    const std::string path = MakeFile("gone.txt", 10);
+    ASSERT_EQ(queries_->SizeOf(path), 10u);
+    ASSERT_FALSE(queries_->OwnerOf(path).empty());
+    ASSERT_EQ(::unlink(path.c_str()), 0);
+    EXPECT_EQ(queries_->SizeOf(path), 0u);
+    EXPECT_EQ(queries_->OwnerOf(path), "");
+    EXPECT_EQ(queries_->SizeOf(""), 0u);
+    EXPECT_EQ(queries_->OwnerOf(""), "");
+}
+
+TEST_F(LinuxFileQueriesTest, OwnerWithoutAnAccountIsEmpty) {
+    if (::geteuid() != 0) GTEST_SKIP() << "giving a file away needs root";
+    uid_t unused = 54321;
+    while (::getpwuid(unused) != nullptr) ++unused;
+    const std::string path = MakeFile("orphan.txt", 1);
+    ASSERT_EQ(::chown(path.c_str(), unused, static_cast<gid_t>(-1)), 0);
+    EXPECT_EQ(queries_->OwnerOf(path), "");
+    // Within one batch and in the next, a known owner is still named.
+    EXPECT_EQ(queries_->OwnerOf(dir_), ExpectedOwner(::getuid()));
+    queries_->BeginBatch();
+    EXPECT_EQ(queries_->OwnerOf(path), "");
+    EXPECT_EQ(queries_->OwnerOf(dir_), ExpectedOwner(::getuid()));
+}
+
+}  // namespace
+}  // namespace tarnwell
