@@ -1,0 +1,7 @@
+# The Windows platform layer on real folders, files and registry keys, run under
+# Wine by the cross build.
+tarnwell_add_test(win32_directory_reader_test GTEST
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/win32_directory_reader_test.cpp
+    LIBS tarnwell_platform
+    LABELS integration
+    TIMEOUT 120)
