@@ -5,3 +5,8 @@ tarnwell_add_test(thread_base_test GTEST
     LIBS tarnwell_engine
     LABELS integration worker
     TIMEOUT 60)
+tarnwell_add_test(thread_test GTEST
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/thread_test.cpp
+    LIBS tarnwell_engine
+    LABELS integration worker
+    TIMEOUT 120)
