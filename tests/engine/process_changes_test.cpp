@@ -141,6 +141,14 @@ TEST_F(ProcessChangesTest, EveryRecordIsTrimmedOnlyMatchesCount) {
     EXPECT_EQ(currentRecord, 48u);  // left at the last record
 }
 
+TEST_F(ProcessChangesTest, CountStopsAtItsLargestValueInsteadOfWrapping) {
+    changeCount = 2147483647;
+    outputToFile = 0;
+    Run(BuildNotifyBuffer({{FILE_ACTION_ADDED, u"a.txt"}}));
+    EXPECT_EQ(changeCount, 2147483647);
+    EXPECT_EQ(page.changeCountText, "2147483647");
+}
+
 TEST_F(ProcessChangesTest, OverflowReportsTheFolderItselfWhenTheMaskLetsItThrough) {
     const struct {
         const char* mask;
