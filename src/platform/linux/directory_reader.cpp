@@ -5,6 +5,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
@@ -76,10 +77,10 @@ struct QueuedRecord {
 
 class DirectoryHandleImpl {
   public:
-    DirectoryHandleImpl(int fd, std::string base) : folderFd(fd), watchBase(std::move(base)) {}
+    DirectoryHandleImpl(int fd, std::string path) : folderFd(fd), watchBase(std::move(path)) {}
     ~DirectoryHandleImpl() {
         if (inotifyFd >= 0) ::close(inotifyFd);
-        ::close(folderFd);
+        if (folderFd >= 0) ::close(folderFd);
     }
 
     ReadOutcome Read(std::byte* buffer, std::size_t size, bool subtree, std::uint32_t filter,
@@ -92,14 +93,19 @@ class DirectoryHandleImpl {
     void RunCommands();
     std::vector<FolderEntry> List(const std::string& relative) const;
     std::string FullPath(const std::string& relative) const {
-        return relative.empty() ? watchBase : watchBase + "/" + relative;
+        if (relative.empty())
+            return folderFd >= 0 ? "/proc/self/fd/" + std::to_string(folderFd) : watchBase;
+        return watchBase + "/" + relative;
     }
     void Collect();
     void Fill(std::byte* buffer, std::size_t size);
 
+    // Open from OpenDirectory to the end of the first read's setup only: while
+    // a descriptor holds the folder, its deletion sends no IN_DELETE_SELF.
     int folderFd;
-    // The open folder through /proc, so the watches follow the folder that was
-    // opened even if its path is taken over later.
+    // Where the watched folder is: its real path as the open descriptor saw it
+    // at the setup (the path it was opened by when that cannot be read). The
+    // watched folder cannot move without failing the read, so it stays right.
     std::string watchBase;
     int inotifyFd = -1;
     std::unique_ptr<InotifyBookkeeper> keeper;
@@ -110,11 +116,24 @@ class DirectoryHandleImpl {
 };
 
 bool DirectoryHandleImpl::Setup(bool subtree, std::uint32_t filter) {
+    const std::string proc = "/proc/self/fd/" + std::to_string(folderFd);
+    char real[PATH_MAX + 1];
+    const ssize_t n = ::readlink(proc.c_str(), real, PATH_MAX);
+    struct stat viaPath {};
+    struct stat opened {};
+    if (n > 0 && real[0] == '/' && ::fstat(folderFd, &opened) == 0) {
+        real[n] = '\0';
+        if (::stat(real, &viaPath) == 0 && viaPath.st_ino == opened.st_ino &&
+            viaPath.st_dev == opened.st_dev)
+            watchBase = real;
+    }
     inotifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (inotifyFd < 0) return false;
     keeper = std::make_unique<InotifyBookkeeper>(subtree, filter);
     keeper->Start();
     RunCommands();
+    ::close(folderFd);
+    folderFd = -1;
     return !keeper->Failed();
 }
 
@@ -281,13 +300,7 @@ FolderHandle OpenDirectory(const std::string& path) {
     if (path.empty()) return nullptr;
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return nullptr;
-    std::string base = "/proc/self/fd/" + std::to_string(fd);
-    struct stat viaProc {};
-    struct stat direct {};
-    if (::stat(base.c_str(), &viaProc) != 0 || ::fstat(fd, &direct) != 0 ||
-        viaProc.st_ino != direct.st_ino || viaProc.st_dev != direct.st_dev)
-        base = path;  // no /proc: the path it is
-    return new DirectoryHandleImpl(fd, std::move(base));
+    return new DirectoryHandleImpl(fd, path);
 }
 
 ReadOutcome ReadDirectoryChanges(FolderHandle handle, std::byte* buffer, std::size_t size,

@@ -1,0 +1,532 @@
+// The directory read against real folders and real inotify: a reader thread
+// collects what each read returns; every wait is bounded.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/notify_codes.h"
+#include "platform/directory_reader.h"
+#include "platform/linux/utf8.h"
+
+namespace tarnwell {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+struct Record {
+    std::uint32_t action = 0;  // 0: an empty read (overflow)
+    std::string name;
+    bool operator==(const Record&) const = default;
+};
+
+void PrintTo(const Record& r, std::ostream* out) {
+    *out << "{" << r.action << ", " << r.name << "}";
+}
+
+using Records = std::vector<Record>;
+
+constexpr std::uint32_t kAdded = FILE_ACTION_ADDED;
+constexpr std::uint32_t kRemoved = FILE_ACTION_REMOVED;
+constexpr std::uint32_t kModified = FILE_ACTION_MODIFIED;
+constexpr std::uint32_t kFrom = FILE_ACTION_RENAMED_OLD_NAME;
+constexpr std::uint32_t kTo = FILE_ACTION_RENAMED_NEW_NAME;
+constexpr std::uint32_t kNames = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME;
+
+// Number of watches of this process's inotify descriptors, from /proc: the
+// watches exist once the first read has set them up.
+int WatchCount() {
+    int best = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (fs::read_symlink(entry.path(), ec).string() != "anon_inode:inotify") continue;
+        std::ifstream info("/proc/self/fdinfo/" + entry.path().filename().string());
+        int count = 0;
+        for (std::string line; std::getline(info, line);)
+            if (line.rfind("inotify wd:", 0) == 0) ++count;
+        best = std::max(best, count);
+    }
+    return best;
+}
+
+// Opens a folder and reads it on a thread of its own, as the worker does.
+class Reader {
+  public:
+    Reader(const std::string& dir, bool subtree, std::uint32_t filter,
+           std::size_t bufferSize = kChangeBufferSize)
+        : handle_(OpenDirectory(dir)) {
+        if (handle_ == nullptr) return;
+        thread_ = std::thread([=, this] { Run(subtree, filter, bufferSize); });
+    }
+    ~Reader() {
+        Stop();
+        CloseDirectory(handle_);
+    }
+
+    bool Opened() const { return handle_ != nullptr; }
+
+    // Waits until the first read has added at least `watches` watches.
+    bool WaitWatching(int watches = 1) {
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (WatchCount() >= watches) return true;
+            std::this_thread::sleep_for(2ms);
+        }
+        return false;
+    }
+
+    bool WaitFor(const std::function<bool(const Records&)>& done,
+                 std::chrono::milliseconds limit = 20s) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, limit, [&] { return done(records_) || ended_; }) &&
+               done(records_);
+    }
+    // Waits until `name` has been reported with `action`.
+    bool WaitForRecord(std::uint32_t action, const std::string& name) {
+        return WaitFor([&](const Records& r) {
+            return std::find(r.begin(), r.end(), Record{action, name}) != r.end();
+        });
+    }
+    bool WaitForEnd(std::chrono::milliseconds limit = 5s) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, limit, [&] { return ended_; });
+    }
+
+    Records Taken() {
+        std::lock_guard lock(mutex_);
+        return records_;
+    }
+    int Reads() {
+        std::lock_guard lock(mutex_);
+        return reads_;
+    }
+    ReadOutcome Outcome() {
+        std::lock_guard lock(mutex_);
+        return outcome_;
+    }
+
+    // Raises the stop and joins the thread; how long that took.
+    std::chrono::steady_clock::duration Stop() {
+        const auto start = std::chrono::steady_clock::now();
+        stop_.Raise();
+        if (thread_.joinable()) thread_.join();
+        return std::chrono::steady_clock::now() - start;
+    }
+
+  private:
+    void Run(bool subtree, std::uint32_t filter, std::size_t bufferSize) {
+        std::vector<std::byte> buffer(bufferSize);
+        for (;;) {
+            std::fill(buffer.begin(), buffer.end(), std::byte{0});
+            const ReadOutcome outcome =
+                ReadDirectoryChanges(handle_, buffer.data(), buffer.size(), subtree, filter, stop_);
+            std::lock_guard lock(mutex_);
+            if (outcome != ReadOutcome::Filled) {
+                outcome_ = outcome;
+                ended_ = true;
+                changed_.notify_all();
+                return;
+            }
+            ++reads_;
+            for (std::size_t at = 0;;) {
+                std::uint32_t next, action, length;
+                std::memcpy(&next, buffer.data() + at, 4);
+                std::memcpy(&action, buffer.data() + at + 4, 4);
+                std::memcpy(&length, buffer.data() + at + 8, 4);
+                std::u16string name(length / 2, u'\0');
+                std::memcpy(name.data(), buffer.data() + at + kNotifyHeaderSize, length);
+                records_.push_back({action, Utf16ToUtf8(name.data(), name.size())});
+                if (next == 0) break;
+                at += next;
+            }
+            changed_.notify_all();
+        }
+    }
+
+    FolderHandle handle_;
+    StopSignal stop_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    Records records_;
+    int reads_ = 0;
+    bool ended_ = false;
+    ReadOutcome outcome_ = ReadOutcome::Filled;
+};
+
+void Touch(const fs::path& p) {
+    const int fd = ::open(p.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0) << p;
+    ::close(fd);
+}
+
+void Append(const fs::path& p, const std::string& text) {
+    const int fd = ::open(p.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    ASSERT_GE(fd, 0) << p;
+    ASSERT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    ::close(fd);
+}
+
+void ReadWhole(const fs::path& p) {
+    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0) << p;
+    char scratch[64];
+    ASSERT_GT(::read(fd, scratch, sizeof scratch), 0);
+    ::close(fd);
+}
+
+class LinuxDirectoryReaderTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tarnwell-watch-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        base_ = pattern;
+        root_ = base_ / "watched";
+        outside_ = base_ / "outside";
+        fs::create_directory(root_);
+        fs::create_directory(outside_);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(base_, ec);
+    }
+
+    fs::path base_, root_, outside_;
+};
+
+TEST_F(LinuxDirectoryReaderTest, OpenGivesAnInvalidHandleForWhatIsNotAnOpenableFolder) {
+    Touch(root_ / "file.txt");
+    EXPECT_EQ(OpenDirectory(""), nullptr);
+    EXPECT_EQ(OpenDirectory((base_ / "missing").string()), nullptr);
+    EXPECT_EQ(OpenDirectory((root_ / "file.txt").string()), nullptr);
+    if (::geteuid() != 0) {
+        fs::create_directory(base_ / "locked");
+        fs::permissions(base_ / "locked", fs::perms::none);
+        EXPECT_EQ(OpenDirectory((base_ / "locked").string()), nullptr);
+    }
+    FolderHandle handle = OpenDirectory(root_.string());
+    EXPECT_NE(handle, nullptr);
+    CloseDirectory(handle);
+    CloseDirectory(nullptr);
+}
+
+// One scenario of changes, read under each filter bit alone and all together,
+// for the folder alone and with its subtree. A last change that the filter
+// reports shows that nothing else came before it.
+TEST_F(LinuxDirectoryReaderTest, EachFilterBitReportsItsOwnChangesOnly) {
+    struct Sentinel {
+        const char* op;  // "touch", "mkdir", "chmod", "append"
+        Record record;
+    };
+    struct Case {
+        const char* name;
+        std::uint32_t filter;
+        Records expected;
+        std::optional<Sentinel> sentinel;
+    };
+    const Sentinel touch{"touch", {kAdded, "zz"}};
+    const Sentinel chmodEnd{"chmod", {kModified, "end.txt"}};
+    const Case cases[] = {
+        {"file name",
+         FILE_NOTIFY_CHANGE_FILE_NAME,
+         {{kAdded, "new.txt"}, {kRemoved, "new.txt"}},
+         touch},
+        {"dir name",
+         FILE_NOTIFY_CHANGE_DIR_NAME,
+         {{kAdded, "newdir"}, {kRemoved, "newdir"}},
+         Sentinel{"mkdir", {kAdded, "zzdir"}}},
+        {"attributes", FILE_NOTIFY_CHANGE_ATTRIBUTES, {{kModified, "attr.txt"}}, chmodEnd},
+        {"size",
+         FILE_NOTIFY_CHANGE_SIZE,
+         {{kModified, "write.txt"}},
+         Sentinel{"append", {kModified, "end.txt"}}},
+        {"last write",
+         FILE_NOTIFY_CHANGE_LAST_WRITE,
+         {{kModified, "attr.txt"}, {kModified, "write.txt"}},
+         chmodEnd},
+        {"last access",
+         FILE_NOTIFY_CHANGE_LAST_ACCESS,
+         {{kModified, "attr.txt"}, {kModified, "read.txt"}},
+         chmodEnd},
+        {"security", FILE_NOTIFY_CHANGE_SECURITY, {{kModified, "attr.txt"}}, chmodEnd},
+        {"creation", FILE_NOTIFY_CHANGE_CREATION, {}, std::nullopt},
+        {"all",
+         kAllNotifyBits,
+         {{kAdded, "new.txt"},
+          {kAdded, "newdir"},
+          {kModified, "attr.txt"},
+          {kModified, "write.txt"},
+          {kModified, "read.txt"},
+          {kRemoved, "new.txt"},
+          {kRemoved, "newdir"}},
+         touch},
+    };
+    int round = 0;
+    for (bool subtree : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (subtree ? " with subtree" : ""));
+            const fs::path dir = base_ / ("round" + std::to_string(round++));
+            fs::create_directory(dir);
+            for (const char* f : {"attr.txt", "write.txt", "read.txt", "end.txt"}) {
+                std::ofstream(dir / f) << "content";
+            }
+            Reader reader(dir.string(), subtree, c.filter);
+            ASSERT_TRUE(reader.WaitWatching());
+
+            Touch(dir / "new.txt");
+            fs::create_directory(dir / "newdir");
+            fs::permissions(dir / "attr.txt", fs::perms::owner_read | fs::perms::owner_write);
+            Append(dir / "write.txt", "more");
+            ReadWhole(dir / "read.txt");
+            fs::remove(dir / "new.txt");
+            fs::remove(dir / "newdir");
+
+            Records expected = c.expected;
+            if (c.sentinel) {
+                const std::string op = c.sentinel->op;
+                if (op == "touch") Touch(dir / "zz");
+                if (op == "mkdir") fs::create_directory(dir / "zzdir");
+                if (op == "chmod") fs::permissions(dir / "end.txt", fs::perms::owner_read);
+                if (op == "append") Append(dir / "end.txt", "x");
+                expected.push_back(c.sentinel->record);
+                EXPECT_TRUE(
+                    reader.WaitForRecord(c.sentinel->record.action, c.sentinel->record.name));
+            } else {
+                // Nothing can show that nothing comes; a short bounded look.
+                reader.WaitFor([](const Records& r) { return !r.empty(); }, 300ms);
+            }
+            EXPECT_EQ(reader.Taken(), expected);
+        }
+    }
+}
+
+TEST_F(LinuxDirectoryReaderTest, RenamesAndMovesInsideIntoAndOutOfTheTree) {
+    Touch(root_ / "f");
+    Touch(outside_ / "h");
+    Reader reader(root_.string(), true, kNames | FILE_NOTIFY_CHANGE_SIZE);
+    ASSERT_TRUE(reader.WaitWatching());
+
+    fs::rename(root_ / "f", root_ / "g");
+    fs::rename(root_ / "g", outside_ / "g");
+    fs::rename(outside_ / "h", root_ / "h");
+    fs::create_directory(root_ / "a");
+    Touch(root_ / "a" / "x");
+    ASSERT_TRUE(reader.WaitForRecord(kAdded, "a/x"));
+    fs::rename(root_ / "a", root_ / "b");
+    Append(root_ / "b" / "x", "after the rename");
+
+    ASSERT_TRUE(reader.WaitForRecord(kModified, "b/x"));
+    EXPECT_EQ(reader.Taken(), (Records{{kFrom, "f"},
+                                       {kTo, "g"},
+                                       {kRemoved, "g"},
+                                       {kAdded, "h"},
+                                       {kAdded, "a"},
+                                       {kAdded, "a/x"},
+                                       {kFrom, "a"},
+                                       {kTo, "b"},
+                                       {kModified, "b/x"}}));
+}
+
+TEST_F(LinuxDirectoryReaderTest, FolderMovedInIsWatchedButItsContentsAreNotReported) {
+    fs::create_directories(outside_ / "in" / "deep");
+    Touch(outside_ / "in" / "deep" / "old.txt");
+    Reader reader(root_.string(), true, kNames | FILE_NOTIFY_CHANGE_SIZE);
+    ASSERT_TRUE(reader.WaitWatching());
+    fs::rename(outside_ / "in", root_ / "in");
+    ASSERT_TRUE(reader.WaitWatching(3));
+    Append(root_ / "in" / "deep" / "old.txt", "x");
+    ASSERT_TRUE(reader.WaitForRecord(kModified, "in/deep/old.txt"));
+    EXPECT_EQ(reader.Taken(), (Records{{kAdded, "in"}, {kModified, "in/deep/old.txt"}}));
+}
+
+TEST_F(LinuxDirectoryReaderTest, WatchedFolderGoingAwayFailsTheRead) {
+    for (const bool deleted : {true, false}) {
+        SCOPED_TRACE(deleted ? "deleted" : "moved away");
+        const fs::path dir = base_ / (deleted ? "doomed" : "moving");
+        fs::create_directory(dir);
+        Reader reader(dir.string(), false, kNames);
+        ASSERT_TRUE(reader.WaitWatching());
+        Touch(dir / "last");
+        if (deleted) {
+            fs::remove_all(dir);
+        } else {
+            fs::rename(dir, outside_ / "moved");
+        }
+        ASSERT_TRUE(reader.WaitForEnd());
+        EXPECT_EQ(reader.Outcome(), ReadOutcome::Failed);
+        // What happened before still arrived.
+        const Records seen = reader.Taken();
+        ASSERT_FALSE(seen.empty());
+        EXPECT_EQ(seen.front(), (Record{kAdded, "last"}));
+    }
+}
+
+// Another process makes a folder and fills it at once, while the reader has
+// to watch and list it: every file comes exactly once.
+TEST_F(LinuxDirectoryReaderTest, NewFolderFilledByAnotherProcessIsReportedWhole) {
+    Reader reader(root_.string(), true, kNames);
+    ASSERT_TRUE(reader.WaitWatching());
+    constexpr int kRounds = 3, kFiles = 600, kInner = 150;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        for (int r = 0; r < kRounds; ++r) {
+            const std::string n = root_.string() + "/n" + std::to_string(r);
+            if (::mkdir(n.c_str(), 0755) != 0 || ::mkdir((n + "/sub").c_str(), 0755) != 0) _exit(1);
+            for (int i = 0; i < kFiles; ++i) {
+                const int fd =
+                    ::open((n + "/f" + std::to_string(i)).c_str(), O_CREAT | O_WRONLY, 0644);
+                if (fd < 0) _exit(1);
+                ::close(fd);
+                if (i < kInner) {
+                    const int g = ::open((n + "/sub/g" + std::to_string(i)).c_str(),
+                                         O_CREAT | O_WRONLY, 0644);
+                    if (g < 0) _exit(1);
+                    ::close(g);
+                }
+            }
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    Touch(root_ / "zz-end");
+    ASSERT_TRUE(reader.WaitForRecord(kAdded, "zz-end"));
+
+    std::map<std::string, int> seen;
+    for (const Record& r : reader.Taken()) {
+        EXPECT_EQ(r.action, kAdded) << r.name;
+        ++seen[r.name];
+    }
+    std::map<std::string, int> expected{{"zz-end", 1}};
+    for (int r = 0; r < kRounds; ++r) {
+        const std::string n = "n" + std::to_string(r);
+        expected[n] = expected[n + "/sub"] = 1;
+        for (int i = 0; i < kFiles; ++i) expected[n + "/f" + std::to_string(i)] = 1;
+        for (int i = 0; i < kInner; ++i) expected[n + "/sub/g" + std::to_string(i)] = 1;
+    }
+    EXPECT_EQ(seen.size(), expected.size());
+    EXPECT_TRUE(seen == expected) << "missing or repeated names";
+}
+
+// More creations than one buffer holds: every one arrives, in order, over
+// several reads, unless the kernel's own queue overflowed first.
+TEST_F(LinuxDirectoryReaderTest, BurstLargerThanABufferArrivesInOrderOrAsAnOverflow) {
+    Reader reader(root_.string(), false, FILE_NOTIFY_CHANGE_FILE_NAME);
+    ASSERT_TRUE(reader.WaitWatching());
+    constexpr int kCount = 20000;
+    auto nameOf = [](int i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "f%05d", i);
+        return std::string(name);
+    };
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        for (int i = 0; i < kCount; ++i) {
+            const int fd =
+                ::open((root_.string() + "/" + nameOf(i)).c_str(), O_CREAT | O_WRONLY, 0644);
+            if (fd < 0) _exit(1);
+            ::close(fd);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const bool done = reader.WaitFor(
+        [&](const Records& r) {
+            return (!r.empty() && r.back() == Record{kAdded, nameOf(kCount - 1)}) ||
+                   std::find(r.begin(), r.end(), Record{0, ""}) != r.end();
+        },
+        60s);
+    ASSERT_TRUE(done);
+    const Records seen = reader.Taken();
+    const auto overflow = std::find(seen.begin(), seen.end(), Record{0, ""});
+    // Before any overflow, the creations come in order with none left out.
+    for (std::size_t i = 0; i < static_cast<std::size_t>(overflow - seen.begin()); ++i) {
+        ASSERT_EQ(seen[i], (Record{kAdded, nameOf(static_cast<int>(i))})) << "at " << i;
+    }
+    if (overflow == seen.end()) {
+        EXPECT_EQ(seen.size(), static_cast<std::size_t>(kCount));
+        EXPECT_GT(reader.Reads(), 1);
+    }
+}
+
+TEST_F(LinuxDirectoryReaderTest, RecordsThatDoNotFitWaitForTheNextRead) {
+    // 64 bytes hold four records with two-letter names; a name too long for
+    // any such buffer gives an empty read in its place.
+    Reader reader(root_.string(), false, FILE_NOTIFY_CHANGE_FILE_NAME, 64);
+    ASSERT_TRUE(reader.WaitWatching());
+    const std::string tooLong = "a-name-longer-than-the-buffer";
+    for (const std::string& name :
+         {std::string("a1"), std::string("a2"), std::string("a3"), std::string("a4"),
+          std::string("a5"), tooLong, std::string("a6")}) {
+        Touch(root_ / name);
+    }
+    ASSERT_TRUE(reader.WaitForRecord(kAdded, "a6"));
+    EXPECT_EQ(reader.Taken(), (Records{{kAdded, "a1"},
+                                       {kAdded, "a2"},
+                                       {kAdded, "a3"},
+                                       {kAdded, "a4"},
+                                       {kAdded, "a5"},
+                                       {0, ""},
+                                       {kAdded, "a6"}}));
+    EXPECT_GE(reader.Reads(), 3);
+}
+
+TEST_F(LinuxDirectoryReaderTest, StopInterruptsAWaitingReadAtOnce) {
+    Reader reader(root_.string(), true, kAllNotifyBits);
+    ASSERT_TRUE(reader.WaitWatching());
+    const auto took = reader.Stop();
+    EXPECT_LT(took, 50ms);
+    EXPECT_EQ(reader.Outcome(), ReadOutcome::Interrupted);
+    EXPECT_TRUE(reader.Taken().empty());
+}
+
+TEST_F(LinuxDirectoryReaderTest, StopRaisedBeforeTheFirstReadKeepsItFromWaiting) {
+    FolderHandle handle = OpenDirectory(root_.string());
+    ASSERT_NE(handle, nullptr);
+    StopSignal stop;
+    stop.Raise();
+    EXPECT_TRUE(stop.Raised());
+    std::vector<std::byte> buffer(kChangeBufferSize);
+    EXPECT_EQ(ReadDirectoryChanges(handle, buffer.data(), buffer.size(), false, kNames, stop),
+              ReadOutcome::Interrupted);
+    EXPECT_EQ(ReadDirectoryChanges(nullptr, buffer.data(), buffer.size(), false, kNames, stop),
+              ReadOutcome::Failed);
+    CloseDirectory(handle);
+}
+
+TEST_F(LinuxDirectoryReaderTest, NamesThatAreNotUtf8AreReportedWithMarks) {
+    Reader reader(root_.string(), false, FILE_NOTIFY_CHANGE_FILE_NAME);
+    ASSERT_TRUE(reader.WaitWatching());
+    Touch(root_ / "caf\xc3\xa9");
+    Touch(root_ /
+          "bad\xff"
+          "name");
+    ASSERT_TRUE(reader.WaitForRecord(kAdded, "bad?name"));
+    EXPECT_EQ(reader.Taken(), (Records{{kAdded, "caf\xc3\xa9"}, {kAdded, "bad?name"}}));
+}
+
+}  // namespace
+}  // namespace tarnwell
