@@ -5,3 +5,11 @@ tarnwell_add_test(win32_directory_reader_test GTEST
     LIBS tarnwell_platform
     LABELS integration
     TIMEOUT 120)
+tarnwell_add_test(win32_services_test GTEST
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/win32_services_test.cpp
+    LIBS tarnwell_platform
+    LABELS integration)
+tarnwell_add_test(win32_user_registry_test GTEST
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/win32_user_registry_test.cpp
+    LIBS tarnwell_platform
+    LABELS integration)
