@@ -3,10 +3,33 @@
 // Every request ends in DisplayHelp. User-interface thread only.
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 class QWidget;
 
 namespace tarnwell {
+
+// What the help unit needs of the system. The program runs with the real ones
+// (executable folder, viewer on the PATH, message box); tests put in fakes.
+// An empty member keeps the real service.
+struct HelpServices {
+    // The folder of the running executable, ending with its separator.
+    std::function<std::string()> executableFolder;
+    // Looks for the help viewer; true when one was found.
+    std::function<bool()> findViewer;
+    // The HTML Help call: the help file, the HTML Help command (1 table of
+    // contents, 2 index, 0x0F context) and its data. Made only when
+    // findViewer found a viewer.
+    std::function<void(const std::string& file, unsigned command, std::uint32_t data)> showHelp;
+    // The missing-file warning: no owner, caption "Tarnwell", warning icon,
+    // OK. Returns when the user has closed it.
+    std::function<void(const std::string& text)> warn;
+};
+
+// Replaces the services and starts a fresh run: no viewer looked for yet, no
+// warning given yet.
+void SetHelpServices(HelpServices services);
 
 // Looks for the help viewer once; the result only tells whether one was found.
 bool LoadHtmlHelp();
