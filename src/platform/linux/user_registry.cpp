@@ -430,7 +430,7 @@ std::unique_ptr<UserRegistryKey> CreateUserKeyForWrite(const std::string& path) 
         // edited it by hand: keep it beside the new one instead of losing it.
         if (::rename(file.c_str(), (file + ".bad").c_str()) != 0 && errno != ENOENT) return nullptr;
     }
-    return std::make_unique<FileKey>(file, path, Values{});
+    return std::make_unique<FileKey>(file, kStoredKey, Values{});
 }
 
 }  // namespace tarnwell
