@@ -14,6 +14,8 @@ packages=(
     microsocks
     # help: the compiler of tarnwell.chm, the tools that read it back, a viewer
     fp-utils libchm-bin xchm xdotool
+    # the Windows build (static, POSIX threads) and Wine to run its tests
+    g++-mingw-w64-x86-64-posix wine wine64
 )
 
 sudo_cmd=()
