@@ -9,7 +9,7 @@ packages=(
     # the windows
     qt6-base-dev qt6-base-dev-tools libgl-dev
     # tests: sanitizers and the fuzzer, a display for screenshots, locales
-    clang libclang-rt-14-dev xvfb xauth x11-utils imagemagick fonts-dejavu-core locales
+    clang libclang-rt-14-dev xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core locales
     # tests: the SOCKS5 proxy the network client is tested against
     microsocks
     # help: the compiler of tarnwell.chm, the tools that read it back, a viewer

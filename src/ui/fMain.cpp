@@ -197,6 +197,9 @@ void TfrmMain::showEvent(QShowEvent* event) {
 void TfrmMain::FormShow() {
     LoadHtmlHelp();
     AddWatchPage();
+    // The window took its first size before it had a page; now that it has
+    // one, it grows to show the page whole (the user's size is kept if larger).
+    resize(size().expandedTo(sizeHint()));
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

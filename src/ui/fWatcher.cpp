@@ -76,6 +76,15 @@ QLabel* MakeStatusValue(const char* name, QWidget* parent) {
     return label;
 }
 
+// Tight spacing, so the six groups fit the width of the page in the usual fonts.
+QGridLayout* MakeGroupLayout(QGroupBox* group) {
+    auto* layout = new QGridLayout(group);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setHorizontalSpacing(4);
+    layout->setVerticalSpacing(2);
+    return layout;
+}
+
 }  // namespace
 
 TfrmWatcher::TfrmWatcher(WatchContext context, QWidget* parent)
@@ -96,10 +105,10 @@ void TfrmWatcher::BuildControls() {
     cboPath->setEditable(true);
     // The drop-down list stays empty: Enter must not put the text into it.
     cboPath->setInsertPolicy(QComboBox::NoInsert);
-    cboPath->setMinimumWidth(180);
+    cboPath->setMinimumWidth(150);
     cmdBrowse = MakeButton("cmdBrowse", tr("Browse"), grpLocation);
     chkIncludeSub = MakeCheckBox("chkIncludeSub", tr("Include Subdirectories"), false, grpLocation);
-    auto* locationLayout = new QGridLayout(grpLocation);
+    auto* locationLayout = MakeGroupLayout(grpLocation);
     locationLayout->addWidget(cboPath, 0, 0);
     locationLayout->addWidget(cmdBrowse, 0, 1);
     locationLayout->addWidget(chkIncludeSub, 1, 0, 1, 2);
@@ -110,7 +119,7 @@ void TfrmWatcher::BuildControls() {
     cmdStart = MakeButton("cmdStart", tr("Start"), grpControl);
     cmdStop = MakeButton("cmdStop", tr("Stop"), grpControl);
     LMDButton1 = MakeButton("LMDButton1", tr("Clear"), grpControl);
-    auto* controlLayout = new QGridLayout(grpControl);
+    auto* controlLayout = MakeGroupLayout(grpControl);
     controlLayout->addWidget(cmdStart, 0, 0);
     controlLayout->addWidget(cmdStop, 0, 1);
     controlLayout->addWidget(LMDButton1, 1, 0);
@@ -127,7 +136,7 @@ void TfrmWatcher::BuildControls() {
     maxLinesLabel->setBuddy(txtMaxLines);
     chkAutoScroll =
         MakeCheckBox("chkAutoScroll", tr("Auto Scroll to Last Entry"), false, grpOutputToScreen);
-    auto* screenLayout = new QGridLayout(grpOutputToScreen);
+    auto* screenLayout = MakeGroupLayout(grpOutputToScreen);
     screenLayout->addWidget(chkOutputToScreen, 0, 0, 1, 3);
     screenLayout->addWidget(maxLinesLabel, 1, 0);
     screenLayout->addWidget(txtMaxLines, 1, 1);
@@ -149,8 +158,7 @@ void TfrmWatcher::BuildControls() {
     chkFlagAttributes =
         MakeCheckBox("chkFlagAttributes", tr("Attribute Change"), false, grpOptions);
     chkFlagFileSize = MakeCheckBox("chkFlagFileSize", tr("File Size Change"), false, grpOptions);
-    auto* optionsLayout = new QGridLayout(grpOptions);
-    optionsLayout->setVerticalSpacing(0);
+    auto* optionsLayout = MakeGroupLayout(grpOptions);
     const QCheckBox* const left[] = {chkFlagCreateFile, chkFlagLastAccess, chkFlagCreationTime,
                                      chkFlagLastWrite};
     const QCheckBox* const right[] = {chkFlagCreateDir, chkFlagSecurity, chkFlagAttributes,
@@ -165,8 +173,7 @@ void TfrmWatcher::BuildControls() {
     lblStatus = MakeStatusValue("lblStatus", grpStatus);
     lblChangeCount = MakeStatusValue("lblChangeCount", grpStatus);
     lblMonitoringTime = MakeStatusValue("lblMonitoringTime", grpStatus);
-    auto* statusLayout = new QGridLayout(grpStatus);
-    statusLayout->setVerticalSpacing(2);
+    auto* statusLayout = MakeGroupLayout(grpStatus);
     const QString captions[] = {tr("Monitoring Status :"), tr("Change Count :"),
                                 tr("Monitoring Time :")};
     QLabel* const values[] = {lblStatus, lblChangeCount, lblMonitoringTime};
@@ -182,7 +189,7 @@ void TfrmWatcher::BuildControls() {
         MakeCheckBox("chkOutputToFile", tr("Output To File :"), false, grpOutputToFile);
     txtOutputFileName = new QLineEdit(grpOutputToFile);
     txtOutputFileName->setObjectName(QStringLiteral("txtOutputFileName"));
-    txtOutputFileName->setMinimumWidth(191);
+    txtOutputFileName->setMinimumWidth(170);
     QAction* browseFile =
         txtOutputFileName->addAction(BrowseDotsPicture(), QLineEdit::TrailingPosition);
     browseFile->setObjectName(QStringLiteral("txtOutputFileNameBrowse"));
@@ -198,7 +205,7 @@ void TfrmWatcher::BuildControls() {
     auto* formats = new QButtonGroup(grpOutputToFile);
     formats->addButton(optCSV);
     formats->addButton(optTab);
-    auto* fileLayout = new QGridLayout(grpOutputToFile);
+    auto* fileLayout = MakeGroupLayout(grpOutputToFile);
     fileLayout->addWidget(chkOutputToFile, 0, 0, 1, 4);
     fileLayout->addWidget(txtOutputFileName, 1, 0, 1, 4);
     fileLayout->addWidget(formatLabel, 2, 0);
@@ -208,7 +215,7 @@ void TfrmWatcher::BuildControls() {
 
     // The groups keep their places at the top left; only the list grows with the page.
     auto* groups = new QGridLayout;
-    groups->setSpacing(4);
+    groups->setSpacing(2);
     groups->addWidget(grpLocation, 0, 0);
     groups->addWidget(grpControl, 0, 1);
     groups->addWidget(grpOutputToScreen, 0, 2);
