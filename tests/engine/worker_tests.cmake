@@ -10,3 +10,12 @@ tarnwell_add_test(thread_test GTEST
     LIBS tarnwell_engine
     LABELS integration worker
     TIMEOUT 120)
+# Wine goes on reading a watched folder that was deleted or moved away, so
+# only the native build can show that such a read fails.
+if(NOT WIN32)
+    tarnwell_add_test(thread_folder_gone_test GTEST
+        SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/thread_folder_gone_test.cpp
+        LIBS tarnwell_engine
+        LABELS integration worker
+        TIMEOUT 60)
+endif()
