@@ -22,14 +22,18 @@
 namespace tarnwell {
 
 class CProcessThread : public TThread {
-public:
+  public:
     // Created suspended: texts empty, counts 0, OnTerminate = ThreadTerminated.
     // `services` must outlive the worker.
     CProcessThread(UiDispatcher& dispatcher, BatchServices& services);
-    ~CProcessThread() override;  // closes neither DirectoryHandle nor LogFile
+    // Ends the thread first if Shutdown has not; closes neither DirectoryHandle
+    // nor LogFile, which the page's stop closes after Shutdown.
+    ~CProcessThread() override;
 
     // User-interface thread. Ends the worker at once; after it returns the worker
-    // touches nothing of the page, the log file or the handle.
+    // touches nothing of the page, the log file or the handle. Not from inside
+    // this worker's own ProcessChanges (a modal box run from the page there):
+    // the worker waits for that batch to finish.
     void Shutdown();
 
     // Members in their declared order; settings are written by the page before
@@ -48,11 +52,11 @@ public:
     std::int32_t LogFormat = 0;
     std::string LogFileName;
 
-protected:
+  protected:
     void Execute() override;
     void StopRequested() override;
 
-private:
+  private:
     void ProcessChanges();
     void ThreadTerminated(TThread& sender);
 
