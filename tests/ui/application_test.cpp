@@ -115,13 +115,16 @@ void ApplicationTest::aRunEndsWithEveryWatchStoppedAndExitCodeZero() {
     // Plays the user once the run's main window is up.
     QTimer::singleShot(0, [&] {
         TfrmMain* window = nullptr;
-        QTest::qWaitFor([&] {
+        const bool up = QTest::qWaitFor([&] {
             for (QWidget* widget : QApplication::topLevelWidgets())
                 if (auto* main = qobject_cast<TfrmMain*>(widget); main && main->isVisible())
                     window = main;
             return window != nullptr && window->ActivePage() != nullptr;
         });
-        if (window == nullptr) return;
+        if (!up) {
+            QCoreApplication::quit();  // the checks below then fail
+            return;
+        }
         pages << window->ActivePage() << window->AddWatchPage();
         for (int i = 0; i < 2; ++i) {
             pages[i]->findChild<QComboBox*>(QStringLiteral("cboPath"))->setEditText(folder.path());
