@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/message_box_answerer.h"
+
 using namespace tarnwell;
 
 namespace {
@@ -173,6 +175,36 @@ class HelpTest : public QObject {
         QCOMPARE(ApplicationEvents1Help(1, 1028, callHelp), false);
         QCOMPARE(callHelp, false);
         QCOMPARE(recorder_.events, std::vector<std::string>{Show(chm_, kContext, 1028)});
+    }
+
+    void realWarningBoxIsOwnerlessAndLeavesTheWindowsUsable() {
+        StartRun();
+        SetHelpServices({[this] { return folder_; },
+                         [] { return true; },
+                         [this](const std::string& file, unsigned command, std::uint32_t data) {
+                             recorder_.events.push_back(Show(file, command, data));
+                         },
+                         {}});
+        LoadHtmlHelp();
+        QMessageBox::StandardButtons buttons;
+        test::MessageBoxAnswerer answerer([&](const test::SeenBox& box) {
+            buttons = box.box->standardButtons();
+            return true;
+        });
+        DisplayHelp(999, 0);  // returns once the box is closed
+        QCOMPARE(answerer.seen.size(), 1);
+        const test::SeenBox& box = answerer.seen.front();
+        QCOMPARE(box.caption, QString("Tarnwell"));
+        QCOMPARE(box.text, QString::fromStdString(Warning().substr(5)));
+        QCOMPARE(box.icon, QMessageBox::Warning);
+        QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY(!box.hasParent);
+        QVERIFY(!box.modal);
+        QVERIFY(recorder_.events.empty());
+
+        DisplayHelp(999, 0);
+        QCOMPARE(answerer.seen.size(), 1);
+        QCOMPARE(recorder_.events, std::vector<std::string>{Show(chm_, kToc, 0)});
     }
 
     void f1Routing() {
