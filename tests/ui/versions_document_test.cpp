@@ -1,0 +1,209 @@
+// The versions document: which elements count, what their text may be, the
+// namespaces and encodings, and the version number in the user's region.
+
+#include "ui/versions_document.h"
+
+#include <QDomDocument>
+#include <QTest>
+
+#include "ui/app_constants.h"
+
+using tarnwell::ParseVersionNumber;
+using tarnwell::ReadVersionsDocument;
+using tarnwell::VersionsReading;
+using Outcome = tarnwell::VersionsReading::Outcome;
+
+Q_DECLARE_METATYPE(Outcome)
+
+namespace {
+
+QByteArray Product(const QByteArray& version, const QByteArray& url) {
+    return "<?xml version=\"1.0\"?>\n<ProductVersions>\n  <Tarnwell>\n    <Version>" + version +
+           "</Version>\n    <URL>" + url + "</URL>\n  </Tarnwell>\n</ProductVersions>\n";
+}
+
+}  // namespace
+
+class VersionsDocumentTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void readsTheDocument_data();
+    void readsTheDocument();
+    void parsesTheVersionNumber_data();
+    void parsesTheVersionNumber();
+};
+
+void VersionsDocumentTest::readsTheDocument_data() {
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<Outcome>("outcome");
+    QTest::addColumn<double>("version");
+    QTest::addColumn<bool>("newer");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("error");
+
+    const QString url = QStringLiteral("http://dl.example.org/tarnwell.zip");
+    const QByteArray u = url.toLatin1();
+    auto found = [&](const char* name, const QByteArray& body, double version, bool newer,
+                     const QString& address) {
+        QTest::newRow(name) << body << Outcome::kFound << version << newer << address << QString();
+    };
+    auto missing = [](const char* name, const QByteArray& body) {
+        QTest::newRow(name) << body << Outcome::kMissing << 0.0 << false << QString() << QString();
+    };
+    auto malformed = [](const char* name, const QByteArray& body, const char* error) {
+        QTest::newRow(name) << body << Outcome::kMalformed << 0.0 << false << QString()
+                            << QString::fromLatin1(error);
+    };
+
+    // The comparison is numeric: 1.10 is the program's own 1.1, 1.9 is newer.
+    found("1.1", Product("1.1", u), 1.1, false, url);
+    found("1.10", Product("1.10", u), 1.1, false, url);
+    found("1.11", Product("1.11", u), 1.11, true, url);
+    found("1.9", Product("1.9", u), 1.9, true, url);
+    found("2", Product("2", u), 2.0, true, url);
+    found("1.05", Product("1.05", u), 1.05, false, url);
+    found("0.9", Product("0.9", u), 0.9, false, url);
+    found("spaces around the number", Product("  1.2 ", u), 1.2, true, url);
+    found("URL before Version, comments and attributes",
+          "<ProductVersions a='1'><!-- list --><Tarnwell kind='x'><URL>" + u +
+              "</URL><Notes>n</Notes><Version>1.2</Version></Tarnwell></ProductVersions>",
+          1.2, true, url);
+    found("several products, only ours counts",
+          "<ProductVersions><Other><Version>9</Version><URL>http://other/</URL></Other>"
+          "<Tarnwell><Version>1.2</Version><URL>" +
+              u +
+              "</URL></Tarnwell>"
+              "<Tarnwell><Version>7</Version><URL>http://second/</URL></Tarnwell>"
+              "<More><Tarnwell><Version>8</Version></Tarnwell></More></ProductVersions>",
+          1.2, true, url);
+    found("empty URL", Product("1.2", ""), 1.2, true, QString());
+    found("URL without content",
+          "<ProductVersions><Tarnwell><Version>1.2</Version><URL/>"
+          "</Tarnwell></ProductVersions>",
+          1.2, true, QString());
+    found("escaped characters in the URL", Product("1.2", "http://x/?a=1&amp;b=&lt;2"), 1.2, true,
+          QStringLiteral("http://x/?a=1&b=<2"));
+    found("default namespace throughout",
+          "<ProductVersions xmlns='urn:versions'><Tarnwell><Version>1.2</Version><URL>" + u +
+              "</URL></Tarnwell></ProductVersions>",
+          1.2, true, url);
+    found("prefixed names match by local name",
+          "<v:ProductVersions xmlns:v='urn:versions'><v:Tarnwell><v:Version>1.2</v:Version>"
+          "<v:URL>" +
+              u + "</v:URL></v:Tarnwell></v:ProductVersions>",
+          1.2, true, url);
+    found("a child of another namespace is not ours",
+          "<ProductVersions xmlns='urn:versions'><Tarnwell><Version xmlns='urn:other'>9</Version>"
+          "<Version>1.2</Version><URL>" +
+              u + "</URL></Tarnwell></ProductVersions>",
+          1.2, true, url);
+    found("ISO-8859-1 by its declaration",
+          "<?xml version='1.0' encoding='ISO-8859-1'?><ProductVersions><Tarnwell>"
+          "<Version>1.2</Version><URL>http://x/caf\xe9</URL></Tarnwell></ProductVersions>",
+          1.2, true, QStringLiteral("http://x/caf\u00e9"));
+    {
+        const QString text = QStringLiteral(
+            "<ProductVersions><Tarnwell><Version>1.2</Version><URL>http://x/\u00fc</URL>"
+            "</Tarnwell></ProductVersions>");
+        QByteArray utf16("\xff\xfe", 2);
+        utf16.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+        found("UTF-16 by its byte-order mark", utf16, 1.2, true, QStringLiteral("http://x/\u00fc"));
+    }
+
+    missing("other capitals", Product("1.2", u).replace("Tarnwell", "tarnwell"));
+    missing("no ProductVersions",
+            "<Versions><Tarnwell><Version>1.2</Version><URL>x</URL></Tarnwell></Versions>");
+    missing("no Version", "<ProductVersions><Tarnwell><URL>x</URL></Tarnwell></ProductVersions>");
+    missing("no URL",
+            "<ProductVersions><Tarnwell><Version>1.2</Version></Tarnwell></ProductVersions>");
+    missing("empty Version", Product("", u));
+    missing("Version that is no number", Product("1.2 beta", u));
+    missing("the product outside the namespace of ProductVersions",
+            "<v:ProductVersions xmlns:v='urn:versions'><Tarnwell><Version>1.2</Version>"
+            "<URL>x</URL></Tarnwell></v:ProductVersions>");
+
+    malformed("CDATA as the URL", Product("1.2", "<![CDATA[" + u + "]]>"),
+              tarnwell::kNotASingleTextNode);
+    malformed("CDATA as the Version", Product("<![CDATA[1.2]]>", u), tarnwell::kNotASingleTextNode);
+    malformed("an element inside Version", Product("<b>1.2</b>", u), tarnwell::kNotASingleTextNode);
+    malformed("text and a comment in the URL", Product("1.2", u + "<!-- mirror -->"),
+              tarnwell::kNotASingleTextNode);
+    // The version's text is taken before the URL is looked for.
+    malformed("bad Version, no URL",
+              "<ProductVersions><Tarnwell><Version><x/></Version></Tarnwell></ProductVersions>",
+              tarnwell::kNotASingleTextNode);
+    malformed("not well-formed", "<ProductVersions><Tarnwell>", "not a valid XML document");
+    malformed("an HTML page", "<html><body>Moved</p></body></html>", "not a valid XML document");
+    malformed("empty body", "", "not a valid XML document");
+}
+
+void VersionsDocumentTest::readsTheDocument() {
+    QFETCH(QByteArray, body);
+    QFETCH(Outcome, outcome);
+
+    QDomDocument document;
+    const VersionsReading reading = ReadVersionsDocument(
+        document, body, QString::fromLatin1(tarnwell::AppConstants::ProductName), ".");
+    QCOMPARE(reading.outcome, outcome);
+    QVERIFY(document.documentElement().isNull());  // released after every reading
+    if (outcome == Outcome::kMalformed) {
+        QFETCH(QString, error);
+        QVERIFY2(QString::fromStdString(reading.error).contains(error), reading.error.c_str());
+        return;
+    }
+    if (outcome != Outcome::kFound) return;
+    QFETCH(double, version);
+    QFETCH(bool, newer);
+    QFETCH(QString, url);
+    QCOMPARE(reading.version, version);
+    QCOMPARE(reading.version > tarnwell::AppConstants::VersionNumber, newer);
+    QCOMPARE(reading.url, url);
+}
+
+void VersionsDocumentTest::parsesTheVersionNumber_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("separator");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<double>("value");
+
+    auto row = [](const char* text, const char* separator, bool valid, double value) {
+        QTest::newRow(QByteArray(text).append(" | ").append(separator).constData())
+            << QString::fromUtf8(text) << QString::fromUtf8(separator) << valid << value;
+    };
+    row("1.1", ".", true, 1.1);
+    row("1,2", ",", true, 1.2);
+    row("1.2", ",", false, 0);  // the region writes a comma
+    row("1,2", ".", false, 0);
+    row("  +1.5e1  ", ".", true, 15);
+    row("-0.9", ".", true, -0.9);
+    row("1.", ".", true, 1);
+    row(".5", ".", true, 0.5);
+    row("2E-1", ".", true, 0.2);
+    row("1.2.3", ".", false, 0);
+    row("1e", ".", false, 0);
+    row(".", ".", false, 0);
+    row("", ".", false, 0);
+    row("1 .2", ".", false, 0);
+    row("\t1.2", ".", false, 0);
+    row("0x10", ".", false, 0);
+    row("1e999", ".", false, 0);
+    row("1\xc2\xa0"
+        "2",
+        "\xc2\xa0", true, 1.2);  // a separator of more than one byte
+}
+
+void VersionsDocumentTest::parsesTheVersionNumber() {
+    QFETCH(QString, text);
+    QFETCH(QString, separator);
+    QFETCH(bool, valid);
+    QFETCH(double, value);
+
+    const std::optional<double> number =
+        ParseVersionNumber(text.toStdString(), separator.toStdString());
+    QCOMPARE(number.has_value(), valid);
+    if (valid) QCOMPARE(*number, value);
+}
+
+QTEST_APPLESS_MAIN(VersionsDocumentTest)
+#include "versions_document_test.moc"
