@@ -1,0 +1,322 @@
+#include "ui/fAbout.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPalette>
+#include <QPushButton>
+#include <QShowEvent>
+#include <stdexcept>
+
+#include "platform/decimal_separator.h"
+#include "platform/shell_open.h"
+#include "ui/fProxySettings.h"
+#include "ui/versions_document.h"
+
+namespace tarnwell {
+
+namespace fAbout {
+tarnwell::ProxySettings ProxySettings;
+std::string DownloadURL;
+}  // namespace fAbout
+
+namespace {
+
+constexpr int kBoxWidth = 448;
+constexpr int kBoxHeight = 250;
+constexpr int kValueLeft = 110;
+constexpr int kRowHeight = 20;
+constexpr char kVersionsPath[] = "/versions/versions.xml";
+
+QString FromSystemText(const std::string& text) {
+    return QString::fromLocal8Bit(text);
+}
+std::string ToSystemText(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
+
+QLabel* MakeLabel(const char* name, const QString& text, QWidget* parent, QRect geometry) {
+    auto* label = new QLabel(text, parent);
+    if (name != nullptr) label->setObjectName(QLatin1String(name));
+    label->setGeometry(geometry);
+    return label;
+}
+
+QPushButton* MakeButton(const char* name, const QString& caption, QWidget* parent, QRect geometry) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    return button;
+}
+
+QGroupBox* MakeGroup(const char* name, const QString& caption, QWidget* parent, QRect geometry) {
+    auto* group = new QGroupBox(caption, parent);
+    group->setObjectName(QLatin1String(name));
+    group->setGeometry(geometry);
+    return group;
+}
+
+// The hourglass for as long as the check runs, whichever way it ends: a
+// failure that escapes to the error display must not leave it behind.
+class WaitCursor {
+  public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { Restore(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+    void Restore() {
+        if (active_) QApplication::restoreOverrideCursor();
+        active_ = false;
+    }
+
+  private:
+    bool active_ = true;
+};
+
+}  // namespace
+
+TfrmAbout::TfrmAbout(QWidget* parent, UpdateServer server)
+    : QDialog(parent), server_(std::move(server)) {
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowTitle(QStringLiteral("About"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    QFont dialogFont = font();
+    dialogFont.setPointSize(8);
+    setFont(dialogFont);
+
+    grpAppInfo = MakeGroup("grpAppInfo", QStringLiteral("Application Information"), this,
+                           QRect(8, 10, 431, 111));
+    const char* captions[] = {"Application Name :", "Version :", "Copyright :", "Website : "};
+    QLabel** values[] = {&lblAppName, &lblVersion, &lblCopyRight, &lblURL};
+    const char* names[] = {"lblAppName", "lblVersion", "lblCopyRight", "lblURL"};
+    for (int row = 0; row < 4; ++row) {
+        const int top = 24 + row * kRowHeight;
+        MakeLabel(nullptr, QLatin1String(captions[row]), grpAppInfo,
+                  QRect(10, top, kValueLeft - 12, 16));
+        // Fixed width: a longer text is cut off, never widens the box.
+        *values[row] =
+            MakeLabel(names[row], QString(), grpAppInfo, QRect(kValueLeft, top, 431 - 118, 16));
+    }
+    // Pure blue on the box's own background, whatever the style's link colour.
+    QPalette linkColours = lblURL->palette();
+    linkColours.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    lblURL->setPalette(linkColours);
+    lblURL->installEventFilter(this);
+
+    grpUpdates = MakeGroup("grpUpdates", QStringLiteral("Updates"), this, QRect(8, 128, 431, 83));
+    cmdUpdates = MakeButton("cmdUpdates", QStringLiteral("Check For Updates"), grpUpdates,
+                            QRect(10, 23, 106, 23));
+    cmdProxy = MakeButton("cmdProxy", QStringLiteral("Proxy Settings"), grpUpdates,
+                          QRect(10, 52, 106, 23));
+    grpUpdateDetails = MakeGroup("grpUpdateDetails", QStringLiteral("Update Details"), grpUpdates,
+                                 QRect(131, 12, 293, 66));
+    lblStatus = MakeLabel("lblStatus", QString(), grpUpdateDetails, QRect(4, 14, 278, 16));
+    lblStatus2 = MakeLabel("lblStatus2", QString(), grpUpdateDetails, QRect(4, 37, 201, 16));
+    cmdDownload = MakeButton("cmdDownload", QStringLiteral("Download"), grpUpdateDetails,
+                             QRect(207, 34, 80, 23));
+    cmdDownload->hide();
+
+    cmdOk =
+        MakeButton("cmdOk", QStringLiteral("OK"), this, QRect((kBoxWidth - 74) / 2, 219, 74, 23));
+    cmdOk->setDefault(true);
+    // Only OK answers Enter wherever the focus is, as the box was built.
+    for (QPushButton* button : {cmdUpdates, cmdProxy, cmdDownload}) button->setAutoDefault(false);
+
+    setTabOrder(cmdOk, cmdUpdates);
+    setTabOrder(cmdUpdates, cmdProxy);
+    setTabOrder(cmdProxy, cmdDownload);
+    cmdOk->setFocus();
+
+    connect(cmdOk, &QPushButton::clicked, this, &TfrmAbout::cmdOkClick);
+    connect(cmdUpdates, &QPushButton::clicked, this, &TfrmAbout::cmdUpdatesClick);
+    connect(cmdProxy, &QPushButton::clicked, this, &TfrmAbout::cmdProxyClick);
+    connect(cmdDownload, &QPushButton::clicked, this, &TfrmAbout::cmdDownloadClick);
+
+    setFixedSize(kBoxWidth, kBoxHeight);
+}
+
+TfrmAbout::~TfrmAbout() = default;
+
+void TfrmAbout::SetProxySettingsDialog(TfrmProxySettings* dialog) {
+    proxyDialog_ = dialog;
+}
+
+TfrmProxySettings* TfrmAbout::ProxyDialog() {
+    if (proxyDialog_.isNull()) proxyDialog_ = new TfrmProxySettings(this);
+    return proxyDialog_;
+}
+
+std::string TfrmAbout::UpdateAddress() const {
+    std::string host = server_.host;
+    if (host.find(':') != std::string::npos) host = "[" + host + "]";
+    std::string address = "http://" + host;
+    if (server_.port != 80) address += ":" + std::to_string(server_.port);
+    return address + kVersionsPath;
+}
+
+void TfrmAbout::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) {
+        FormShow();
+        if (!shownBefore_) cmdOk->setFocus();
+        shownBefore_ = true;
+        // Centred on the main window at every showing, also after the user
+        // moved it the last time.
+        if (QWidget* owner = parentWidget(); owner != nullptr && owner->isVisible()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(owner->window()->frameGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QDialog::showEvent(event);
+}
+
+void TfrmAbout::FormShow() {
+    lblVersion->setText(QString::asprintf("%1.2lf", AppConstants::VersionNumber));
+    lblAppName->setText(QString::fromLatin1(AppConstants::ProductName));
+    lblURL->setText(QString::fromLatin1(AppConstants::WebSite));
+    lblCopyRight->setText(QString::fromLatin1(AppConstants::CopyrightLine));
+    LoadProxySettings(fAbout::ProxySettings);
+}
+
+void TfrmAbout::keyPressEvent(QKeyEvent* event) {
+    // The box is left with OK or the close box only; Esc does nothing here.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool TfrmAbout::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lblURL) {
+        switch (event->type()) {
+            case QEvent::Enter:
+                lblURLMouseEnter();
+                break;
+            case QEvent::Leave:
+                lblURLMouseLeave();
+                break;
+            case QEvent::MouseButtonRelease: {
+                auto* mouse = static_cast<QMouseEvent*>(event);
+                if (mouse->button() == Qt::LeftButton &&
+                    lblURL->rect().contains(mouse->position().toPoint()))
+                    lblURLClick();
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TfrmAbout::lblURLMouseEnter() {
+    QFont underlined = lblURL->font();
+    underlined.setBold(false);
+    underlined.setItalic(false);
+    underlined.setStrikeOut(false);
+    underlined.setUnderline(true);
+    lblURL->setFont(underlined);
+}
+
+void TfrmAbout::lblURLMouseLeave() {
+    QFont plain = lblURL->font();
+    plain.setBold(false);
+    plain.setItalic(false);
+    plain.setStrikeOut(false);
+    plain.setUnderline(false);
+    lblURL->setFont(plain);
+}
+
+void TfrmAbout::lblURLClick() {
+    ShellOpen(static_cast<NativeWindowId>(winId()), AppConstants::WebSite);
+}
+
+void TfrmAbout::cmdDownloadClick() {
+    ShellOpen(static_cast<NativeWindowId>(winId()), fAbout::DownloadURL);
+}
+
+void TfrmAbout::cmdProxyClick() {
+    TfrmProxySettings* dialog = ProxyDialog();
+    const tarnwell::ProxySettings& settings = fAbout::ProxySettings;
+    dialog->chkUseProxy->setChecked(settings.ProxyEnabled != 0);
+    dialog->txtHostName->setText(FromSystemText(settings.ProxyServer));
+    dialog->txtPort->setText(QString::number(settings.ProxyPort));
+    dialog->txtUserName->setText(FromSystemText(settings.ProxyUser));
+    dialog->txtPassword->setText(FromSystemText(settings.ProxyPassword));
+    // Also when filling left the box as it was.
+    dialog->chkUseProxyChange();
+
+    if (dialog->exec() != QDialog::Accepted) return;
+
+    tarnwell::ProxySettings& edited = fAbout::ProxySettings;
+    edited.ProxyEnabled = dialog->chkUseProxy->isChecked() ? 1 : 0;
+    edited.ProxyServer = ToSystemText(dialog->txtHostName->text());
+    edited.ProxyPort = ConvertPort(ToSystemText(dialog->txtPort->text()));
+    edited.ProxyUser = ToSystemText(dialog->txtUserName->text());
+    edited.ProxyPassword = ToSystemText(dialog->txtPassword->text());
+    SaveProxySettings(edited);
+}
+
+void TfrmAbout::cmdUpdatesClick() {
+    WaitCursor cursor;
+    // On screen before the exchange blocks the user-interface thread.
+    repaint();
+    lblStatus->setText(QStringLiteral("Checking for Updates"));
+    lblStatus->repaint();
+
+    auto fail = [&](const std::string& description) {
+        lblStatus->clear();
+        cursor.Restore();
+        throw std::runtime_error(description);
+    };
+
+    const HttpResult response = http_.Get(UpdateAddress(), ProxyFor(fAbout::ProxySettings));
+    if (!response.ok()) {
+        if (response.error.CarriesSocketCode()) {
+            QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Check for Updates"),
+                            QStringLiteral("An Error occured whilst Checking for updates. \n\n "
+                                           "Error Code : ") +
+                                QString::number(response.error.code),
+                            QMessageBox::Ok, this);
+            box.setObjectName(QStringLiteral("UpdateCheckSocketError"));
+            box.exec();
+            // lblStatus keeps "Checking for Updates".
+            return;
+        }
+        fail(response.error.text);
+    }
+
+    const VersionsReading reading =
+        ReadVersionsDocument(document_, QByteArray::fromStdString(response.body),
+                             QString::fromLatin1(AppConstants::ProductName), DecimalSeparator());
+    switch (reading.outcome) {
+        case VersionsReading::Outcome::kMissing:
+            lblStatus->setText(QStringLiteral("Error fetching update info"));
+            return;
+        case VersionsReading::Outcome::kMalformed:
+            fail(reading.error);
+            return;
+        case VersionsReading::Outcome::kFound:
+            break;
+    }
+
+    // Taken also when the version turns out not to be newer.
+    fAbout::DownloadURL = ToSystemText(reading.url);
+    if (reading.version > AppConstants::VersionNumber) {
+        lblStatus2->setText(QStringLiteral("A Newer Version Is Available"));
+        cmdDownload->show();
+    } else {
+        lblStatus2->setText(QStringLiteral("The current version is up to date"));
+        cmdDownload->hide();
+    }
+    lblStatus->clear();
+}
+
+}  // namespace tarnwell

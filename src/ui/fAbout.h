@@ -1,0 +1,104 @@
+#pragma once
+// The About box: the program's name, version, copyright line and web site, the
+// check for a newer version and the way to the proxy settings. One hidden
+// instance lives for the whole run; what the last check found stays on it
+// between showings. User-interface thread only.
+
+#include <QDialog>
+#include <QDomDocument>
+#include <QPointer>
+#include <cstdint>
+#include <string>
+
+#include "net/http_client.h"
+#include "net/proxy_settings.h"
+#include "ui/app_constants.h"
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+namespace tarnwell {
+
+class TfrmProxySettings;
+
+namespace fAbout {
+
+// The proxy settings of the run: defaults until the About box is first shown,
+// then what the last load or the last OK in the proxy dialog put there.
+extern tarnwell::ProxySettings ProxySettings;
+
+// The download address of the last check that got as far as it, in the
+// system's 8-bit text. Never cleared, so the Download button keeps working
+// after a later check fails.
+extern std::string DownloadURL;
+
+}  // namespace fAbout
+
+// Where the versions document is fetched from. The program always uses the
+// default; tests point the check at a server of their own.
+struct UpdateServer {
+    std::string host = AppConstants::UpdateServerHost;
+    std::uint16_t port = 80;
+};
+
+class TfrmAbout : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit TfrmAbout(QWidget* parent = nullptr, UpdateServer server = {});
+    ~TfrmAbout() override;
+
+    // The dialog cmdProxyClick opens. It is created after the About box at
+    // start-up, hence not a constructor argument; without one the About box
+    // makes its own on first use.
+    void SetProxySettingsDialog(TfrmProxySettings* dialog);
+
+    // "http://host[:port]/versions/versions.xml"
+    std::string UpdateAddress() const;
+
+  public slots:
+    void cmdOkClick() { accept(); }
+    // The update check. Blocks the user-interface thread for the whole
+    // exchange. A failure that is neither a missing element nor a socket
+    // failure escapes as std::runtime_error, after lblStatus has been cleared
+    // and the cursor restored, for the application's error display.
+    void cmdUpdatesClick();
+    void cmdDownloadClick();
+    void cmdProxyClick();
+    void lblURLClick();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void FormShow();
+    void lblURLMouseEnter();
+    void lblURLMouseLeave();
+    TfrmProxySettings* ProxyDialog();
+
+    UpdateServer server_;
+    HttpClient http_;
+    // Kept, like the client, for the life of the box; emptied after every check.
+    QDomDocument document_;
+    QPointer<TfrmProxySettings> proxyDialog_;
+    bool shownBefore_ = false;
+
+    QGroupBox* grpAppInfo = nullptr;
+    QLabel* lblAppName = nullptr;
+    QLabel* lblVersion = nullptr;
+    QLabel* lblCopyRight = nullptr;
+    QLabel* lblURL = nullptr;
+    QGroupBox* grpUpdates = nullptr;
+    QPushButton* cmdUpdates = nullptr;
+    QPushButton* cmdProxy = nullptr;
+    QGroupBox* grpUpdateDetails = nullptr;
+    QLabel* lblStatus = nullptr;
+    QLabel* lblStatus2 = nullptr;
+    QPushButton* cmdDownload = nullptr;
+    QPushButton* cmdOk = nullptr;
+};
+
+}  // namespace tarnwell
