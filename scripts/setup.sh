@@ -16,6 +16,8 @@ packages=(
     fp-utils libchm-bin xchm xdotool
     # the Windows build (static, POSIX threads) and Wine to run its tests
     g++-mingw-w64-x86-64-posix wine wine64
+    # benchmarks (bench/run.sh): the watchers Tarnwell is measured against
+    inotify-tools fswatch
 )
 
 sudo_cmd=()
