@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/file_queries.h"
+#include "platform/help_viewer.h"
 #include "platform/path_syntax.h"
 #include "platform/regional_settings.h"
 #include "platform/system_text.h"
@@ -128,6 +129,19 @@ TEST_F(Win32Services, PathsAreWindowsPaths) {
     EXPECT_FALSE(IsExistingDirectory(Path("missing").c_str()));
     EXPECT_FALSE(IsExistingDirectory(""));
     EXPECT_FALSE(IsExistingDirectory(nullptr));
+}
+
+// Wine registers its own HTML Help control, so the registry leads to a real
+// library with a real HtmlHelpA.
+TEST(Win32HelpViewer, FindsHtmlHelpThroughTheRegisteredControl) {
+    EXPECT_NE(FindHelpViewer(), nullptr);
+}
+
+TEST(Win32HelpViewer, ExecutableFolderIsWhereThisProgramLies) {
+    const std::string folder = ExecutableFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.back(), '\\');
+    EXPECT_TRUE(fs::exists(folder + "win32_services_test.exe")) << folder;
 }
 
 }  // namespace
