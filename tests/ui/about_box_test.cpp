@@ -320,6 +320,7 @@ void AboutBoxTest::updateCheck() {
     QCOMPARE(Label("lblStatus2")->text(), kNewer);
     QVERIFY(Button("cmdDownload")->isVisible());
     QCOMPARE(fAbout::DownloadURL, std::string(kEarlierUrl));
+    QTRY_COMPARE(server.Received().size(), std::size_t(1));
     QCOMPARE(
         server.Received().at(0),
         "GET /versions/versions.xml HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server.port()) +
