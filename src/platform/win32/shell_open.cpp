@@ -1,7 +1,8 @@
 #include "platform/shell_open.h"
 
-#include <shellapi.h>
 #include <windows.h>
+// windows.h first: shellapi.h relies on its types.
+#include <shellapi.h>
 
 namespace tarnwell {
 
