@@ -13,6 +13,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "ui/fAbout.h"
+#include "ui/fProxySettings.h"
 #include "ui/help.h"
 #include "ui/toolbar_pictures.h"
 
@@ -60,6 +62,10 @@ TfrmMain::TfrmMain(WatchContext context, QWidget* parent) : QMainWindow(parent),
         previous->setObjectName(QStringLiteral("PreviousPageShortcut"));
         connect(previous, &QShortcut::activated, this, [this] { StepPage(-1); });
     }
+
+    frmAbout = new TfrmAbout(this);
+    frmProxySettings = new TfrmProxySettings(this);
+    frmAbout->SetProxySettingsDialog(frmProxySettings);
 }
 
 TfrmMain::~TfrmMain() {
@@ -179,7 +185,10 @@ void TfrmMain::TarnwellHelp1Click() {
     DisplayHelp(999, 0);
 }
 
-void TfrmMain::About1Click() {}
+void TfrmMain::About1Click() {
+    // The result is of no interest: the box has only OK.
+    frmAbout->exec();
+}
 
 void TfrmMain::StepPage(int step) {
     const int target = ftcScreens->currentIndex() + step;

@@ -18,6 +18,9 @@ class QToolButton;
 
 namespace tarnwell {
 
+class TfrmAbout;
+class TfrmProxySettings;
+
 class TfrmMain : public QMainWindow {
     Q_OBJECT
 
@@ -64,6 +67,9 @@ class TfrmMain : public QMainWindow {
     QToolButton* tbbStop = nullptr;
     QTabWidget* ftcScreens = nullptr;
     QStatusBar* StatusBar1 = nullptr;
+    // One hidden instance each for the whole run, made right after the main window.
+    TfrmAbout* frmAbout = nullptr;
+    TfrmProxySettings* frmProxySettings = nullptr;
 };
 
 }  // namespace tarnwell
