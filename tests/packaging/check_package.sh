@@ -1,0 +1,172 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a build folder and checks it as installed:
+# the control fields, the executable with tarnwell.chm beside it, the menu
+# entry, the icons and the metainfo; then starts the unpacked program under
+# Xvfb and checks that its window carries the icon and that F1 hands the help
+# file beside the executable to the viewer, instead of warning it is missing.
+#   tests/packaging/check_package.sh BUILD_FOLDER PACKAGING_FOLDER
+set -euo pipefail
+build=$(realpath "$1")
+packaging=$(realpath "$2")
+
+if [ -z "${TARNWELL_IN_XVFB:-}" ]; then
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    failures=0
+    fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+    field() { dpkg-deb --field "$deb" "$1"; }
+
+    echo "== building the package"
+    cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1 ||
+        { cat "$work/cpack.log" >&2; echo "FAIL: cpack" >&2; exit 1; }
+    debs=("$work"/out/tarnwell_*.deb)
+    [ -f "${debs[0]}" ] || { echo "FAIL: no tarnwell_*.deb in cpack's output" >&2; exit 1; }
+    deb=${debs[0]}
+    echo "$(basename "$deb")"
+
+    echo "== control fields"
+    [ "$(field Package)" = tarnwell ] || fail "Package is '$(field Package)'"
+    [ "$(field Section)" = utils ] || fail "Section is '$(field Section)'"
+    [ "$(field Maintainer)" = "Tarnwell developers <dev@tarnwell.invalid>" ] ||
+        fail "Maintainer is '$(field Maintainer)'"
+    [ "$(field Recommends)" = "kchmviewer | xchm" ] || fail "Recommends is '$(field Recommends)'"
+    depends=$(field Depends)
+    # The libraries the executable links, and the platform plugins it loads.
+    for needed in libqt6widgets6 libqt6gui6 libqt6core6 libqt6xml6 libstdc++6 libc6 qt6-qpa-plugins; do
+        [[ ", $depends," == *", $needed "* || ", $depends," == *", $needed,"* ]] ||
+            fail "Depends lacks $needed: $depends"
+    done
+    # Every dependency must be a package this system knows, or apt-get cannot
+    # install the .deb.
+    IFS=',' read -ra alternatives <<<"$depends"
+    for dependency in "${alternatives[@]}"; do
+        name=$(sed -E 's/^ *([^ (|]+).*/\1/' <<<"$dependency")
+        apt-cache show "$name" >/dev/null 2>&1 || fail "Depends names the unknown package $name"
+    done
+
+    echo "== contents"
+    root=$work/root
+    dpkg -x "$deb" "$root"
+    program=$root/usr/bin/tarnwell
+    [ -x "$program" ] && [ -f "$program" ] || fail "no executable usr/bin/tarnwell"
+    # The help unit looks beside the executable's real path.
+    chm=$(dirname "$(realpath "$program")")/tarnwell.chm
+    if [ ! -f "$chm" ]; then
+        fail "no tarnwell.chm beside the executable ($chm)"
+    elif [ "$(head -c 4 "$chm")" != ITSF ]; then
+        fail "tarnwell.chm is not a compiled help file"
+    fi
+    if file "$program" | grep -q "not stripped"; then
+        fail "the executable in the package is not stripped"
+    fi
+
+    desktop=$root/usr/share/applications/tarnwell.desktop
+    if [ ! -f "$desktop" ]; then
+        fail "no usr/share/applications/tarnwell.desktop"
+    else
+        desktop-file-validate "$desktop" || fail "desktop-file-validate rejects tarnwell.desktop"
+        entry() { sed -n "s/^$1=//p" "$desktop"; }
+        [ "$(entry Name)" = Tarnwell ] || fail "Name is '$(entry Name)'"
+        [ -n "$(entry Comment)" ] || fail "no Comment"
+        [ "$(entry Exec)" = tarnwell ] || fail "Exec is '$(entry Exec)', not the bare program"
+        [ "$(entry Icon)" = tarnwell ] || fail "Icon is '$(entry Icon)'"
+        [ "$(entry Categories)" = "Utility;System;Monitor;" ] ||
+            fail "Categories is '$(entry Categories)'"
+        # The menu starts the program by name, so it must be where PATH finds it.
+        [ -x "$root/usr/bin/$(entry Exec)" ] || fail "Exec names no program in usr/bin"
+    fi
+
+    for size in 16 22 24 32 48 64 128 256; do
+        icon=$root/usr/share/icons/hicolor/${size}x${size}/apps/tarnwell.png
+        if [ ! -f "$icon" ]; then
+            fail "no ${size}x${size} icon"
+        elif [ "$(identify -format '%wx%h' "$icon")" != "${size}x${size}" ]; then
+            fail "the ${size}x${size} icon is $(identify -format '%wx%h' "$icon")"
+        fi
+    done
+    [ -f "$root/usr/share/icons/hicolor/scalable/apps/tarnwell.svg" ] || fail "no scalable icon"
+
+    metainfo=("$root"/usr/share/metainfo/*.metainfo.xml)
+    if [ ! -f "${metainfo[0]}" ]; then
+        fail "no metainfo in usr/share/metainfo"
+    elif command -v appstreamcli >/dev/null; then
+        appstreamcli validate --no-net "${metainfo[0]}" || fail "appstreamcli rejects the metainfo"
+        grep -q '<launchable type="desktop-id">tarnwell.desktop</launchable>' "${metainfo[0]}" ||
+            fail "the metainfo does not launch tarnwell.desktop"
+    fi
+
+    if command -v rsvg-convert >/dev/null; then
+        "$packaging/render-icons.sh" --check || fail "the icon's PNG files are older than tarnwell.svg"
+    fi
+
+    echo "== the unpacked program under Xvfb"
+    if [ -x "$program" ]; then
+        TARNWELL_IN_XVFB=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$program" "$work" ||
+            failures=$((failures + 1))
+    fi
+
+    if [ "$failures" -ne 0 ]; then
+        echo "$failures check(s) failed" >&2
+        exit 1
+    fi
+    echo "the package is complete"
+    exit 0
+fi
+
+# Under Xvfb: $1 the unpacked executable, $2 a scratch folder.
+program=$1
+work=$2
+pid=
+cleanup() {
+    if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+# Stand-ins for the help viewers that note how they were started, so that no
+# real viewer opens and the help file handed over can be read back.
+viewers=$work/viewers
+mkdir -p "$viewers"
+for viewer in kchmviewer xchm; do
+    printf '#!/bin/sh\nprintf "%%s\\n" "$0" "$@" > "%s/started"\n' "$viewers" >"$viewers/$viewer"
+    chmod +x "$viewers/$viewer"
+done
+
+# Waits up to 10 s for a command to succeed.
+wait_for() {
+    for _ in $(seq 100); do
+        if "$@" >/dev/null 2>&1; then return 0; fi
+        sleep 0.1
+    done
+    return 1
+}
+
+XDG_CONFIG_HOME=$work/config PATH="$viewers:$PATH" "$program" &
+pid=$!
+if ! wait_for xdotool search --onlyvisible --pid "$pid" --name '^Watcher'; then
+    echo "FAIL: the program from the package shows no main window" >&2
+    exit 1
+fi
+window=$(xdotool search --onlyvisible --pid "$pid" --name '^Watcher' | head -n 1)
+
+icons=$(xprop -id "$window" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)' | tr '\n' ' ')
+[[ "$icons" == *"Icon (16 x 16)"* && "$icons" == *"Icon (48 x 48)"* ]] ||
+    fail "the window icon lacks the small sizes: ${icons:-none}"
+class=$(xprop -id "$window" WM_CLASS | sed -E 's/.*, "([^"]*)"$/\1/')
+entry_class=$(sed -n 's/^StartupWMClass=//p' "$work/root/usr/share/applications/tarnwell.desktop")
+[ -z "$entry_class" ] || [ "$class" = "$entry_class" ] ||
+    fail "the window's class is '$class', the menu entry expects '$entry_class'"
+
+xdotool windowactivate --sync "$window" >/dev/null 2>&1 || xdotool windowfocus --sync "$window"
+xdotool key F1
+if wait_for test -s "$viewers/started"; then
+    chm=$(dirname "$(realpath "$program")")/tarnwell.chm
+    grep -qxF "$chm" "$viewers/started" ||
+        fail "F1 started the viewer without $chm: $(tr '\n' ' ' <"$viewers/started")"
+else
+    # A missing help file shows its warning box instead.
+    others=$(xdotool search --onlyvisible --pid "$pid" --name '' 2>/dev/null | grep -cvx "$window" || true)
+    fail "F1 started no help viewer ($others other window(s) of the program opened)"
+fi
+exit "$((failures != 0))"
