@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QShowEvent>
+#include <algorithm>
 #include <stdexcept>
 
 #include "platform/decimal_separator.h"
@@ -29,7 +31,10 @@ std::string DownloadURL;
 namespace {
 
 constexpr int kBoxWidth = 448;
-constexpr int kBoxHeight = 250;
+constexpr int kUpdatesHeight = 92;
+// Below the groups, the OK button with a margin of 8 above and 9 below it.
+constexpr int kOkTop = 128 + kUpdatesHeight + 8;
+constexpr int kBoxHeight = kOkTop + 23 + 9;
 constexpr int kValueLeft = 110;
 constexpr int kRowHeight = 20;
 constexpr char kVersionsPath[] = "/versions/versions.xml";
@@ -95,13 +100,19 @@ TfrmAbout::TfrmAbout(QWidget* parent, UpdateServer server)
     const char* captions[] = {"Application Name :", "Version :", "Copyright :", "Website : "};
     QLabel** values[] = {&lblAppName, &lblVersion, &lblCopyRight, &lblURL};
     const char* names[] = {"lblAppName", "lblVersion", "lblCopyRight", "lblURL"};
+    // The value column starts 110 pixels in, as in the box's original dialog
+    // font; a wider font pushes it right rather than cut the captions short.
+    const QFontMetrics metrics(dialogFont);
+    int valueLeft = kValueLeft;
+    for (const char* caption : captions)
+        valueLeft = std::max(valueLeft, 10 + metrics.horizontalAdvance(QLatin1String(caption)) + 6);
     for (int row = 0; row < 4; ++row) {
         const int top = 24 + row * kRowHeight;
         MakeLabel(nullptr, QLatin1String(captions[row]), grpAppInfo,
-                  QRect(10, top, kValueLeft - 12, 16));
+                  QRect(10, top, valueLeft - 12, 16));
         // Fixed width: a longer text is cut off, never widens the box.
-        *values[row] =
-            MakeLabel(names[row], QString(), grpAppInfo, QRect(kValueLeft, top, 431 - 118, 16));
+        *values[row] = MakeLabel(names[row], QString(), grpAppInfo,
+                                 QRect(valueLeft, top, 431 - 8 - valueLeft, 16));
     }
     // Pure blue on the box's own background, whatever the style's link colour.
     QPalette linkColours = lblURL->palette();
@@ -109,21 +120,25 @@ TfrmAbout::TfrmAbout(QWidget* parent, UpdateServer server)
     lblURL->setPalette(linkColours);
     lblURL->installEventFilter(this);
 
-    grpUpdates = MakeGroup("grpUpdates", QStringLiteral("Updates"), this, QRect(8, 128, 431, 83));
+    // Qt's styles draw a group's frame below its title, not through it, so what
+    // lies inside "Update Details" sits lower than in the original layout and
+    // the "Updates" group is a little taller to hold it.
+    grpUpdates = MakeGroup("grpUpdates", QStringLiteral("Updates"), this,
+                           QRect(8, 128, 431, kUpdatesHeight));
     cmdUpdates = MakeButton("cmdUpdates", QStringLiteral("Check For Updates"), grpUpdates,
                             QRect(10, 23, 106, 23));
     cmdProxy = MakeButton("cmdProxy", QStringLiteral("Proxy Settings"), grpUpdates,
                           QRect(10, 52, 106, 23));
     grpUpdateDetails = MakeGroup("grpUpdateDetails", QStringLiteral("Update Details"), grpUpdates,
-                                 QRect(131, 12, 293, 66));
-    lblStatus = MakeLabel("lblStatus", QString(), grpUpdateDetails, QRect(4, 14, 278, 16));
-    lblStatus2 = MakeLabel("lblStatus2", QString(), grpUpdateDetails, QRect(4, 37, 201, 16));
+                                 QRect(131, 16, 293, 70));
+    lblStatus = MakeLabel("lblStatus", QString(), grpUpdateDetails, QRect(4, 22, 278, 16));
+    lblStatus2 = MakeLabel("lblStatus2", QString(), grpUpdateDetails, QRect(4, 44, 201, 16));
     cmdDownload = MakeButton("cmdDownload", QStringLiteral("Download"), grpUpdateDetails,
-                             QRect(207, 34, 80, 23));
+                             QRect(207, 41, 80, 23));
     cmdDownload->hide();
 
-    cmdOk =
-        MakeButton("cmdOk", QStringLiteral("OK"), this, QRect((kBoxWidth - 74) / 2, 219, 74, 23));
+    cmdOk = MakeButton("cmdOk", QStringLiteral("OK"), this,
+                       QRect((kBoxWidth - 74) / 2, kOkTop, 74, 23));
     cmdOk->setDefault(true);
     // Only OK answers Enter wherever the focus is, as the box was built.
     for (QPushButton* button : {cmdUpdates, cmdProxy, cmdDownload}) button->setAutoDefault(false);
