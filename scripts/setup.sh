@@ -14,6 +14,9 @@ packages=(
     microsocks
     # help: the compiler of tarnwell.chm, the tools that read it back, a viewer
     fp-utils libchm-bin xchm xdotool
+    # the Debian package and its test: dependencies from the executable, the
+    # menu entry's and metainfo's validators, the icon's renderer
+    dpkg-dev file desktop-file-utils appstream librsvg2-bin
     # the Windows build (static, POSIX threads) and Wine to run its tests
     g++-mingw-w64-x86-64-posix wine wine64
     # benchmarks (bench/run.sh): the watchers Tarnwell is measured against
