@@ -318,6 +318,19 @@ TEST_F(LinuxDirectoryReaderTest, EachFilterBitReportsItsOwnChangesOnly) {
     }
 }
 
+// Folders that exist before the watch are watched by the first read, however
+// deep: the subtree is more than the folders made while it runs.
+TEST_F(LinuxDirectoryReaderTest, SubtreeCoversFoldersThatExistedBeforeTheWatch) {
+    fs::create_directories(root_ / "old" / "deeper");
+    Reader reader(root_.string(), true, kNames);
+    ASSERT_TRUE(reader.WaitWatching(3));
+
+    Touch(root_ / "old" / "x");
+    Touch(root_ / "old" / "deeper" / "y");
+    ASSERT_TRUE(reader.WaitForRecord(kAdded, "old/deeper/y"));
+    EXPECT_EQ(reader.Taken(), (Records{{kAdded, "old/x"}, {kAdded, "old/deeper/y"}}));
+}
+
 TEST_F(LinuxDirectoryReaderTest, RenamesAndMovesInsideIntoAndOutOfTheTree) {
     Touch(root_ / "f");
     Touch(outside_ / "h");

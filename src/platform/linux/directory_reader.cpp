@@ -166,8 +166,13 @@ void DirectoryHandleImpl::RunCommands() {
 
 std::vector<FolderEntry> DirectoryHandleImpl::List(const std::string& relative) const {
     std::vector<FolderEntry> entries;
+    // The watched folder is listed through its open descriptor: its path in
+    // /proc is a link, which O_NOFOLLOW would refuse, and then no folder that
+    // existed before the watch would ever be watched.
     const int fd =
-        ::open(FullPath(relative).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+        relative.empty() && folderFd >= 0
+            ? ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+            : ::open(FullPath(relative).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) return entries;
     DIR* dir = ::fdopendir(fd);
     if (dir == nullptr) {
