@@ -67,6 +67,18 @@ QGroupBox* MakeGroup(const char* name, const QString& caption, QWidget* parent, 
     return group;
 }
 
+// The download address comes from a server reached over plain HTTP, which
+// anyone on the way can answer, and the shell would start a program or open a
+// local file or share as readily as a web page. Only web addresses go to the
+// shell; the empty text too, as it opens nothing anyone could choose.
+bool IsWebAddress(const std::string& address) {
+    if (address.empty()) return true;
+    const QString text = QString::fromLocal8Bit(address);
+    for (const char* scheme : {"http://", "https://", "ftp://"})
+        if (text.startsWith(QLatin1String(scheme), Qt::CaseInsensitive)) return true;
+    return false;
+}
+
 // The hourglass for as long as the check runs, whichever way it ends: a
 // failure that escapes to the error display must not leave it behind.
 class WaitCursor {
@@ -254,6 +266,7 @@ void TfrmAbout::lblURLClick() {
 }
 
 void TfrmAbout::cmdDownloadClick() {
+    if (!IsWebAddress(fAbout::DownloadURL)) return;
     ShellOpen(static_cast<NativeWindowId>(winId()), fAbout::DownloadURL);
 }
 

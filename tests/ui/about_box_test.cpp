@@ -152,13 +152,12 @@ class AboutBoxTest : public QObject {
 void AboutBoxTest::initTestCase() {
     QVERIFY(config_.isValid() && bin_.isValid());
     qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
-    // A stand-in for the desktop's opener that notes its arguments, one a line
-    // after their count, and appears whole (renamed into place).
+    // A stand-in for the desktop's opener that notes each call's arguments, one
+    // a line after their count.
     openedFile_ = bin_.filePath(QStringLiteral("opened.txt"));
     QFile opener(bin_.filePath(QStringLiteral("xdg-open")));
     QVERIFY(opener.open(QIODevice::WriteOnly));
-    opener.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" > '%1.part' && "
-                                "mv '%1.part' '%1'\n")
+    opener.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$@\" >> '%1'\n")
                      .arg(openedFile_)
                      .toLocal8Bit());
     opener.close();
@@ -405,7 +404,9 @@ void AboutBoxTest::socketFailure() {
 
 void AboutBoxTest::resultsPersistAndDownloadOpensTheAddress() {
     VersionsServer server({Ok(Document("2", "http://dl.example/a b.zip")), Ok("<ProductVersions/>"),
-                           Ok(Document("2", ""))});
+                           Ok(Document("2", "")), Ok(Document("2", "/usr/bin/xterm")),
+                           Ok(Document("2", "--help")),
+                           Ok(Document("2", "HTTPS://dl.example/b.zip"))});
     MakeBox("127.0.0.1", server.port());
     ModalBoxAnswerer answerer;
     Check();
@@ -431,6 +432,15 @@ void AboutBoxTest::resultsPersistAndDownloadOpensTheAddress() {
     QVERIFY(Button("cmdDownload")->isVisible());
     QTest::mouseClick(Button("cmdDownload"), Qt::LeftButton);
     QTRY_COMPARE(OpenedWith(), (QStringList{"1", ""}));
+
+    // What is not a web address never reaches the shell, which would start a
+    // program or open a local file as readily; a web address after it does.
+    for (int i = 0; i < 3; ++i) {
+        Check();
+        QTest::mouseClick(Button("cmdDownload"), Qt::LeftButton);
+    }
+    QCOMPARE(fAbout::DownloadURL, std::string("HTTPS://dl.example/b.zip"));
+    QTRY_COMPARE(OpenedWith(), (QStringList{"1", "", "1", "HTTPS://dl.example/b.zip"}));
     QVERIFY(answerer.seen.isEmpty());
 }
 
