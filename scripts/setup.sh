@@ -8,6 +8,8 @@ packages=(
     build-essential cmake ninja-build pkg-config googletest libgtest-dev
     # the windows
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    # the About box opens its web site and the download address with xdg-open
+    xdg-utils
     # tests: sanitizers and the fuzzer, a display for screenshots, locales
     clang libclang-rt-14-dev xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core locales
     # tests: the SOCKS5 proxy the network client is tested against
