@@ -3,6 +3,7 @@
 // failure as the user sees it, and the proxy settings dialog against the real
 // settings store under a temporary configuration folder.
 
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -24,7 +25,10 @@
 #include "ui/app_constants.h"
 #include "ui/application.h"
 #include "ui/fAbout.h"
+#include "ui/fMain.h"
 #include "ui/fProxySettings.h"
+#include "ui/qt_dispatcher.h"
+#include "ui/watch_services.h"
 
 using namespace tarnwell;
 using tarnwell::test::ModalBoxAnswerer;
@@ -132,6 +136,7 @@ class AboutBoxTest : public QObject {
     void proxyDialogOnFirstRun();
     void proxyDialogCancelChangesNothing();
     void proxyDialogOkStoresWhatTheFieldsHold();
+    void helpAboutShowsTheBoxMadeAtStartUp();
 
   private:
     TfrmAbout* MakeBox(const std::string& host, std::uint16_t port);
@@ -559,6 +564,44 @@ void AboutBoxTest::proxyDialogOkStoresWhatTheFieldsHold() {
     QCOMPARE(StoredDword("ProxyPort"), 0u);
     QCOMPARE(StoredString("ProxyServer"), std::string("proxy.example"));
     QCOMPARE(StoredString("ProxyUser"), std::string("alice"));
+}
+
+void AboutBoxTest::helpAboutShowsTheBoxMadeAtStartUp() {
+    QtDispatcher dispatcher;
+    WatchServices services;
+    TfrmMain window(WatchContext{dispatcher, services.Batch()});
+    // Made with the main window, About box first, and hidden until asked for.
+    int aboutAt = -1;
+    int proxyAt = -1;
+    TfrmAbout* about = nullptr;
+    TfrmProxySettings* proxy = nullptr;
+    const QObjectList children = window.children();
+    for (int i = 0; i < children.size(); ++i) {
+        if (auto* box = qobject_cast<TfrmAbout*>(children[i])) aboutAt = i, about = box;
+        if (auto* dialog = qobject_cast<TfrmProxySettings*>(children[i]))
+            proxyAt = i, proxy = dialog;
+    }
+    QVERIFY(about != nullptr && proxy != nullptr);
+    QVERIFY(aboutAt < proxyAt);
+    window.show();
+    QVERIFY(!about->isVisible() && !proxy->isVisible());
+
+    bool sawAbout = false;
+    bool sawProxy = false;
+    WhenModal<TfrmAbout>([&](TfrmAbout* shown) {
+        sawAbout = shown == about;
+        QCOMPARE(shown->findChild<QLabel*>("lblVersion")->text(), QStringLiteral("1.10"));
+        WhenModal<TfrmProxySettings>([&](TfrmProxySettings* dialog) {
+            sawProxy = dialog == proxy;
+            dialog->reject();
+        });
+        QTest::mouseClick(shown->findChild<QPushButton*>("cmdProxy"), Qt::LeftButton);
+        QTest::mouseClick(shown->findChild<QPushButton*>("cmdOk"), Qt::LeftButton);
+    });
+    window.findChild<QAction*>(QStringLiteral("About1"))->trigger();
+    QVERIFY(sawAbout);
+    QVERIFY(sawProxy);
+    QVERIFY(!about->isVisible());
 }
 
 int main(int argc, char** argv) {
