@@ -184,18 +184,27 @@ def fmt(value, digits=2):
     return str(value)
 
 
+def lag(r):
+    """Seconds from the burst's end to the last report: what the watcher
+    itself adds, apart from how fast the disk let the burst run."""
+    if r.get("to_last_report_s") is None:
+        return None
+    return r["to_last_report_s"] - r["burst_s"]
+
+
 def table(results_jsonl):
     rows = [json.loads(l) for l in open(results_jsonl) if l.strip()]
     out = []
     runs = [r for r in rows if r.get("kind") == "run"]
-    out.append("| scenario | peer | reported / expected | overflows | s to last report | "
-               "CPU s | peak MB |")
-    out.append("|---|---|---|---|---|---|---|")
+    out.append("| scenario | peer | reported / expected | overflows | burst s | "
+               "s to last report | lag s | CPU s | peak MB |")
+    out.append("|---|---|---|---|---|---|---|---|---|")
     for r in runs:
         out.append(
             f"| {r['scenario']} | {r['peer']} | {r['reported']} / {r['expected']}"
             f"{' (+' + str(r['duplicates']) + ' dup)' if r.get('duplicates') else ''} | "
-            f"{r['overflows']} | {fmt(r['to_last_report_s'], 3)} | {fmt(r['cpu_s'])} | "
+            f"{r['overflows']} | {fmt(r['burst_s'], 3)} | {fmt(r['to_last_report_s'], 3)} | "
+            f"{fmt(lag(r), 3)} | {fmt(r['cpu_s'])} | "
             f"{fmt(r['peak_mb'], 1)} |")
     out.append("")
     out.append("Tarnwell's ratios (time to last report, CPU, peak memory; below 1.0 is "
