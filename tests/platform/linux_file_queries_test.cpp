@@ -98,5 +98,29 @@ TEST_F(LinuxFileQueriesTest, OwnerWithoutAnAccountIsEmpty) {
     EXPECT_EQ(queries_->OwnerOf(dir_), ExpectedOwner(::getuid()));
 }
 
+// The size and the owner of one record come from one look at the file; the
+// next owner query looks again.
+TEST_F(LinuxFileQueriesTest, OwnerRightAfterTheSizeOfThatPathComesFromTheSameLook) {
+    if (::geteuid() != 0) GTEST_SKIP() << "giving a file away needs root";
+    uid_t unused = 54321;
+    while (::getpwuid(unused) != nullptr) ++unused;
+    const std::string path = MakeFile("given.txt", 5);
+    const std::string mine = ExpectedOwner(::getuid());
+
+    ASSERT_EQ(queries_->SizeOf(path), 5u);
+    ASSERT_EQ(::chown(path.c_str(), unused, static_cast<gid_t>(-1)), 0);
+    EXPECT_EQ(queries_->OwnerOf(path), mine);
+    EXPECT_EQ(queries_->OwnerOf(path), "");
+
+    ASSERT_EQ(::chown(path.c_str(), ::getuid(), static_cast<gid_t>(-1)), 0);
+    ASSERT_EQ(queries_->SizeOf(dir_ + "/missing"), 0u);
+    EXPECT_EQ(queries_->OwnerOf(path), mine) << "another path's size is no answer";
+
+    ASSERT_EQ(queries_->SizeOf(path), 5u);
+    ASSERT_EQ(::unlink(path.c_str()), 0);
+    queries_->BeginBatch();
+    EXPECT_EQ(queries_->OwnerOf(path), "") << "a new batch looks again";
+}
+
 }  // namespace
 }  // namespace tarnwell
