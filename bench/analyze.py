@@ -3,7 +3,7 @@
 the burst did. Used by bench/run.sh; each subcommand prints one JSON object.
 
   analyze.py run PEER OPS_LOG OUTPUT BURST_JSON [DRIVER_JSON]
-  analyze.py latency OPS_LOG STAMPED_ECHO
+  analyze.py latency OPS_LOG STAMPED_LINES [tarnwell|inotifywait]
   analyze.py table RESULTS_JSONL   (prints the Markdown tables)
 """
 import json
@@ -149,21 +149,33 @@ def run(peer, ops_log, output, burst_json, driver_json=None):
         last = os.stat(output).st_mtime_ns / 1e9 if reports or overflows else 0
         cpu, mem = proc_stats(output)
         result.update(cpu_s=cpu, peak_mb=round(mem, 1) if mem is not None else None)
+        if os.path.exists(output + ".exit"):
+            with open(output + ".exit") as f:
+                result["exited_early"] = int(f.read().strip() or 0)
     result["to_last_report_s"] = round(last - burst["start"], 3) if last else None
     return result
 
 
-def latency(ops_log, stamped):
+def latency(ops_log, stamped, peer="tarnwell"):
+    """Delays from each change to its line, from lines stamped on arrival:
+    nanoseconds, a tab, then the line as the watcher printed it."""
     expected = expected_changes(ops_log)
     delays = []
     with open(stamped, encoding="utf-8", errors="replace") as f:
         for line in f:
-            fields = line.rstrip("\n").split("\t")
-            if len(fields) < 4 or fields[1].startswith("{"):
-                continue
-            key = (fields[3], fields[2])
-            if key in expected:
-                delays.append((int(fields[0]) - expected[key]) / 1e6)
+            stamp, _, text = line.rstrip("\n").partition("\t")
+            if peer == "tarnwell":
+                fields = text.split("\t")
+                if len(fields) < 3:
+                    continue
+                keys = [(fields[2], fields[1])]
+            else:
+                path, _, events = text.rpartition("|")
+                keys = [(INOTIFYWAIT_WORDS[e], path) for e in events.split(",")
+                        if e in INOTIFYWAIT_WORDS]
+            for key in keys:
+                if key in expected:
+                    delays.append((int(stamp) - expected[key]) / 1e6)
     delays.sort()
     if not delays:
         return {"latency_samples": 0}
@@ -203,7 +215,9 @@ def table(results_jsonl):
         out.append(
             f"| {r['scenario']} | {r['peer']} | {r['reported']} / {r['expected']}"
             f"{' (+' + str(r['duplicates']) + ' dup)' if r.get('duplicates') else ''} | "
-            f"{r['overflows']} | {fmt(r['burst_s'], 3)} | {fmt(r['to_last_report_s'], 3)} | "
+            f"{r['overflows']}"
+            f"{' (ended by itself, status ' + str(r['exited_early']) + ')' if 'exited_early' in r else ''}"
+            f" | {fmt(r['burst_s'], 3)} | {fmt(r['to_last_report_s'], 3)} | "
             f"{fmt(lag(r), 3)} | {fmt(r['cpu_s'])} | "
             f"{fmt(r['peak_mb'], 1)} |")
     out.append("")
@@ -242,7 +256,8 @@ def table(results_jsonl):
         out.append("|---|---|")
         for r in extras:
             if r["kind"] == "latency":
-                out.append(f"| latency at {r.get('rate', 5000)} ops/s ({r['latency_samples']} "
+                out.append(f"| {r.get('peer', 'tarnwell')}: latency at {r.get('rate', 5000)} "
+                           f"ops/s ({r['latency_samples']} "
                            f"rows) | median {fmt(r.get('latency_median_ms'), 2)} ms, p99 "
                            f"{fmt(r.get('latency_p99_ms'), 2)} ms, max "
                            f"{fmt(r.get('latency_max_ms'), 2)} ms |")
@@ -262,8 +277,8 @@ def table(results_jsonl):
 def main(argv):
     if len(argv) >= 2 and argv[1] == "run":
         print(json.dumps(run(*argv[2:])))
-    elif len(argv) == 4 and argv[1] == "latency":
-        print(json.dumps(latency(argv[2], argv[3])))
+    elif len(argv) in (4, 5) and argv[1] == "latency":
+        print(json.dumps(latency(*argv[2:])))
     elif len(argv) == 3 and argv[1] == "table":
         table(argv[2])
     else:

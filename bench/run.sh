@@ -98,17 +98,23 @@ wait_quiet() {
     done
 }
 
-# Keeps a peer's CPU seconds and peak memory (KiB) beside its output, then ends it.
+# Keeps a peer's CPU seconds and peak memory (KiB) beside its output, then ends
+# it. A peer that has ended by itself leaves its exit status instead.
 stop_peer() {
     local pid=$1 prefix=$2
     local stat
-    stat=$(cat /proc/"$pid"/stat)
-    stat=${stat##*) }
-    # Fields after the command: 12 and 13 are utime and stime, in clock ticks.
-    awk -v t="$clk_tck" '{ printf "%.3f\n", ($12 + $13) / t }' <<<"$stat" >"$prefix.cpu"
-    awk '/^VmHWM:/ { print $2 }' /proc/"$pid"/status >"$prefix.mem"
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
+    if stat=$(cat /proc/"$pid"/stat 2>/dev/null) && [ -n "$stat" ]; then
+        stat=${stat##*) }
+        # Fields after the command: 12 and 13 are utime and stime, in clock ticks.
+        awk -v t="$clk_tck" '{ printf "%.3f\n", ($12 + $13) / t }' <<<"$stat" >"$prefix.cpu"
+        awk '/^VmHWM:/ { print $2 }' /proc/"$pid"/status >"$prefix.mem" 2>/dev/null || true
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    else
+        local status=0
+        wait "$pid" 2>/dev/null || status=$?
+        echo "$status" >"$prefix.exit"
+    fi
 }
 
 # One watcher on one fresh folder through one burst.
@@ -197,28 +203,53 @@ scenario "${big} flat /dev/shm" /dev/shm "$big" 0 0
 scenario "${tmp_big} in 100 folders made before (subtree)" /tmp "$tmp_big" before:100 1
 scenario "${small} in 100 folders made during (subtree)" /tmp "$small" during:100 1
 
-# Latency: each row as the driver adds it, stamped when it arrives here.
-echo "== latency at 5000 ops/s" >&2
-dir=$(mktemp -d /tmp/tarnwell-bench.XXXXXX)
-work_dirs+=("$dir")
-mkdir "$dir/w"
-"$driver" --path "$dir/w" --log "$dir/log" --idle-ms "$quiet_ms" --echo \
-    > >(python3 -u -c 'import sys, time
+# Latency: each line as a watcher prints it, stamped when it arrives here.
+# inotifywait goes through the same stamping as a control: what it shows is
+# what this machine and the stamping add by themselves.
+stamp_lines() {
+    python3 -u -c 'import sys, time
 for line in sys.stdin.buffer:
-    sys.stdout.buffer.write(b"%d\t" % time.time_ns() + line)' >"$dir/stamped") 2>"$dir/driver.err" &
-pid=$!
-pids+=("$pid")
-deadline=$(($(now_ms) + 30000))
-until grep -q '^ready$' "$dir/driver.err" || [ "$(now_ms)" -gt "$deadline" ]; do sleep 0.01; done
-"$burst" --dir "$dir/w" --files "$small" --rate 5000 --ops-log "$dir/ops" >"$dir/burst.json"
-deadline=$(($(now_ms) + 60000))
-while kill -0 "$pid" 2>/dev/null && [ "$(now_ms)" -lt "$deadline" ]; do sleep 0.1; done
-wait "$pid" || true
-sleep 0.3 # the stamper finishes the last lines
-"${analyze[@]}" latency "$dir/ops" "$dir/stamped" |
-    python3 -c 'import json,sys; r=json.load(sys.stdin); r.update(kind="latency", rate=5000, files=int(sys.argv[1])); print(json.dumps(r))' "$small" >>"$out"
-tail -n 1 "$out" >&2
-rm -rf "$dir"
+    sys.stdout.buffer.write(b"%d\t" % time.time_ns() + line)'
+}
+latency_run() {
+    local peer=$1 dir pid
+    echo "== latency at 5000 ops/s: $peer" >&2
+    dir=$(mktemp -d /tmp/tarnwell-bench.XXXXXX)
+    work_dirs+=("$dir")
+    mkdir "$dir/w"
+    if [ "$peer" = tarnwell ]; then
+        "$driver" --path "$dir/w" --log "$dir/log" --idle-ms "$quiet_ms" --echo \
+            > >(stamp_lines >"$dir/stamped") 2>"$dir/err" &
+        pid=$!
+        pids+=("$pid")
+        local deadline=$(($(now_ms) + 30000))
+        until grep -q '^ready$' "$dir/err" || [ "$(now_ms)" -gt "$deadline" ]; do sleep 0.01; done
+    else
+        inotifywait -m -q -e create,moved_from,moved_to,delete --format '%w%f|%e' "$dir/w" \
+            > >(stamp_lines >"$dir/stamped") 2>"$dir/err" &
+        pid=$!
+        pids+=("$pid")
+        wait_watches "$pid" 1 || { echo "inotifywait did not set up its watch" >&2; return 1; }
+    fi
+    "$burst" --dir "$dir/w" --files "$small" --rate 5000 --ops-log "$dir/ops" >"$dir/burst.json"
+    if [ "$peer" = tarnwell ]; then
+        local deadline=$(($(now_ms) + 60000))
+        while kill -0 "$pid" 2>/dev/null && [ "$(now_ms)" -lt "$deadline" ]; do sleep 0.1; done
+    else
+        touch "$dir/stamped"
+        wait_quiet "$dir/stamped"
+    fi
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    sleep 0.3 # the stamper finishes the last lines
+    local result
+    result=$("${analyze[@]}" latency "$dir/ops" "$dir/stamped" "$peer")
+    python3 -c 'import json,sys; r=json.loads(sys.argv[3]); r.update(kind="latency", peer=sys.argv[1], rate=5000, files=int(sys.argv[2])); print(json.dumps(r))' "$peer" "$small" "$result" >>"$out"
+    tail -n 1 "$out" >&2
+    rm -rf "$dir"
+}
+latency_run tarnwell
+latency_run inotifywait
 
 # Idle: nothing changes for a while.
 echo "== idle" >&2
