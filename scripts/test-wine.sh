@@ -10,8 +10,10 @@ werror=OFF
 jobs=${TARNWELL_JOBS:-2}
 build=build-win
 
+# Release: nothing debugs under Wine in CI, and without debug information the
+# static test programs build and link a quarter faster.
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWELL_WERROR=$werror
+    -DCMAKE_BUILD_TYPE=Release -DTARNWELL_WERROR=$werror
 cmake --build "$build" -j "$jobs"
 
 # The same prefix the test wrapper uses; waiting for its server leaves no Wine
