@@ -10,10 +10,12 @@ werror=OFF
 jobs=${TARNWELL_JOBS:-2}
 build=build-win
 
-# Release: nothing debugs under Wine in CI, and without debug information the
-# static test programs build and link a quarter faster.
+# Without debug information (nothing is debugged under Wine in CI) the static
+# test programs build and link a quarter faster. -O2 as in the Linux build:
+# GCC 12 at -O3 warns of uninitialised strings that are not.
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DTARNWELL_WERROR=$werror
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" \
+    -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DTARNWELL_WERROR=$werror
 cmake --build "$build" -j "$jobs"
 
 # The same prefix the test wrapper uses; waiting for its server leaves no Wine
