@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/directory_reader.h"
 #include "platform/file_queries.h"
 #include "platform/help_viewer.h"
 #include "platform/path_syntax.h"
@@ -129,6 +130,28 @@ TEST_F(Win32Services, PathsAreWindowsPaths) {
     EXPECT_FALSE(IsExistingDirectory(Path("missing").c_str()));
     EXPECT_FALSE(IsExistingDirectory(""));
     EXPECT_FALSE(IsExistingDirectory(nullptr));
+}
+
+// The watch shares the folder for reading and deleting only: work on its
+// contents goes on, but nobody opens the folder itself for writing meanwhile.
+TEST_F(Win32Services, AWatchedFolderCannotBeOpenedForWritingElsewhere) {
+    FolderHandle watch = OpenDirectory(folder_.string());
+    ASSERT_NE(watch, nullptr);
+    const auto openFolder = [&](DWORD access) {
+        return CreateFileA(folder_.string().c_str(), access,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    };
+    HANDLE writer = openFolder(GENERIC_WRITE);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+
+    HANDLE reader = openFolder(GENERIC_READ);
+    EXPECT_NE(reader, INVALID_HANDLE_VALUE);
+    if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
+    EXPECT_TRUE(std::ofstream(folder_ / "inside.txt") << "still writable");
+    CloseDirectory(watch);
 }
 
 // Wine registers its own HTML Help control, so the registry leads to a real
