@@ -485,6 +485,96 @@ TEST_F(LinuxDirectoryReaderTest, BurstLargerThanABufferArrivesInOrderOrAsAnOverf
     }
 }
 
+// A reader slower than the burst: between two reads more files appear than
+// one buffer takes away, until the backlog is larger than the kernel's own
+// queue. The backlog must wait in the reader, not overflow in the kernel.
+TEST_F(LinuxDirectoryReaderTest, BacklogLargerThanTheKernelQueueWaitsInTheReader) {
+    int kernelQueue = 16384;
+    std::ifstream("/proc/sys/fs/inotify/max_queued_events") >> kernelQueue;
+    constexpr int kPerRound = 500;
+    constexpr std::size_t kSmallBuffer = 1000;  // some 40 records a read
+    const int rounds = (kernelQueue + 10000) / kPerRound;
+    const int total = rounds * kPerRound;
+    auto nameOf = [](int i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "f%05d", i);
+        return std::string(name);
+    };
+
+    FolderHandle handle = OpenDirectory(root_.string());
+    ASSERT_NE(handle, nullptr);
+    StopSignal stop;
+    std::mutex mutex;
+    std::condition_variable changed;
+    int made = 0;     // rounds of files made
+    int allowed = 1;  // rounds the reader has let the maker go on to
+    bool failed = false;
+    std::thread maker([&] {
+        const auto until = std::chrono::steady_clock::now() + 10s;
+        while (WatchCount() < 1 && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(2ms);
+        for (int round = 0; round < rounds; ++round) {
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return allowed > round || failed; });
+                if (failed) return;
+            }
+            for (int i = round * kPerRound; i < (round + 1) * kPerRound; ++i) {
+                const int fd =
+                    ::open((root_ / nameOf(i)).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+                if (fd >= 0) ::close(fd);
+            }
+            std::lock_guard lock(mutex);
+            made = round + 1;
+            changed.notify_all();
+        }
+    });
+    // A read that waits for changes that never come ends the test, bounded.
+    std::thread watchdog([&] {
+        std::unique_lock lock(mutex);
+        if (!changed.wait_for(lock, 120s, [&] { return failed; })) stop.Raise();
+    });
+
+    Records seen;
+    std::vector<std::byte> buffer(kSmallBuffer);
+    while (static_cast<int>(seen.size()) < total) {
+        std::fill(buffer.begin(), buffer.end(), std::byte{0});
+        if (ReadDirectoryChanges(handle, buffer.data(), buffer.size(), false,
+                                 FILE_NOTIFY_CHANGE_FILE_NAME, stop) != ReadOutcome::Filled)
+            break;
+        for (std::size_t at = 0;;) {
+            std::uint32_t next, action, length;
+            std::memcpy(&next, buffer.data() + at, 4);
+            std::memcpy(&action, buffer.data() + at + 4, 4);
+            std::memcpy(&length, buffer.data() + at + 8, 4);
+            std::u16string name(length / 2, u'\0');
+            std::memcpy(name.data(), buffer.data() + at + kNotifyHeaderSize, length);
+            seen.push_back({action, Utf16ToUtf8(name.data(), name.size())});
+            if (next == 0) break;
+            at += next;
+        }
+        if (seen.back().action == 0) break;  // an overflow
+        // The next round is made only once it is there in full, so every read
+        // but the last ones falls behind by most of a round.
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return made >= allowed || made == rounds; });
+        if (allowed < rounds) ++allowed;
+        changed.notify_all();
+    }
+    {
+        std::lock_guard lock(mutex);
+        failed = true;
+        changed.notify_all();
+    }
+    maker.join();
+    watchdog.join();
+    CloseDirectory(handle);
+
+    ASSERT_EQ(seen.size(), static_cast<std::size_t>(total));
+    for (int i = 0; i < total; ++i)
+        ASSERT_EQ(seen[static_cast<std::size_t>(i)], (Record{kAdded, nameOf(i)})) << "at " << i;
+}
+
 TEST_F(LinuxDirectoryReaderTest, RecordsThatDoNotFitWaitForTheNextRead) {
     // 64 bytes hold four records with two-letter names; a name too long for
     // any such buffer gives an empty read in its place.

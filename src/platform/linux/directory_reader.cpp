@@ -61,7 +61,7 @@ namespace {
 // Records released by the bookkeeper and not yet handed to a read. Bounded, so
 // that a flood of changes ends in the kernel's overflow instead of unbounded
 // memory here.
-constexpr std::size_t kMaxQueuedBytes = 1 << 20;
+constexpr std::size_t kMaxQueuedBytes = 8 << 20;
 
 // How long a moved-away entry waits for the IN_MOVED_TO of the same rename.
 // The kernel queues both halves back to back; only a read that falls between
@@ -283,6 +283,13 @@ ReadOutcome DirectoryHandleImpl::Read(std::byte* buffer, std::size_t size, bool 
     for (;;) {
         // Changes seen before a failure are still delivered, then the read fails.
         if (!queue.empty()) {
+            // Take in what the kernel holds meanwhile: while the user-interface
+            // thread works through a buffer nobody reads, and a burst must wait
+            // in this queue rather than overflow the kernel's smaller one.
+            if (!failed && queuedBytes < kMaxQueuedBytes) {
+                pollfd pending{inotifyFd, POLLIN, 0};
+                if (::poll(&pending, 1, 0) > 0 && (pending.revents & POLLIN)) Drain();
+            }
             Fill(buffer, size);
             return ReadOutcome::Filled;
         }
