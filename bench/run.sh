@@ -145,7 +145,7 @@ run_one() {
         pid=$!
         pids+=("$pid")
         local deadline=$(($(now_ms) + 30000))
-        until grep -q '^ready$' "$dir/driver.err"; do
+        until grep -q "^ready$" "$dir/driver.err" 2>/dev/null; do
             if ! kill -0 "$pid" 2>/dev/null || [ "$(now_ms)" -gt "$deadline" ]; then
                 echo "tarnwell_bench did not get ready:" >&2
                 cat "$dir/driver.err" >&2
@@ -223,7 +223,7 @@ latency_run() {
         pid=$!
         pids+=("$pid")
         local deadline=$(($(now_ms) + 30000))
-        until grep -q '^ready$' "$dir/err" || [ "$(now_ms)" -gt "$deadline" ]; do sleep 0.01; done
+        until grep -q '^ready$' "$dir/err" 2>/dev/null || [ "$(now_ms)" -gt "$deadline" ]; do sleep 0.01; done
     else
         inotifywait -m -q -e create,moved_from,moved_to,delete --format '%w%f|%e' "$dir/w" \
             > >(stamp_lines >"$dir/stamped") 2>"$dir/err" &
