@@ -257,7 +257,7 @@ def table(results_jsonl):
         for r in extras:
             if r["kind"] == "latency":
                 out.append(f"| {r.get('peer', 'tarnwell')}: latency at {r.get('rate', 5000)} "
-                           f"ops/s ({r['latency_samples']} "
+                           f"ops/s (achieved {r.get('achieved_rate', '-')}; {r['latency_samples']} "
                            f"rows) | median {fmt(r.get('latency_median_ms'), 2)} ms, p99 "
                            f"{fmt(r.get('latency_p99_ms'), 2)} ms, max "
                            f"{fmt(r.get('latency_max_ms'), 2)} ms |")
