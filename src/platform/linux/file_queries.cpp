@@ -19,15 +19,15 @@ class LinuxFileQueries final : public FileQueries {
     void BeginBatch() override {
         accounts_.clear();
         host_.reset();
-        sized_.reset();
+        sizedValid_ = false;
     }
 
     std::uint32_t SizeOf(const std::string& path) override {
-        sized_.emplace();
-        sized_->path = path;
-        sized_->found = ::stat(path.c_str(), &sized_->st) == 0;
-        if (!sized_->found) return 0;
-        return static_cast<std::uint32_t>(static_cast<std::uint64_t>(sized_->st.st_size) &
+        sized_.path = path;  // keeps its storage from record to record
+        sized_.found = ::stat(path.c_str(), &sized_.st) == 0;
+        sizedValid_ = true;
+        if (!sized_.found) return 0;
+        return static_cast<std::uint32_t>(static_cast<std::uint64_t>(sized_.st.st_size) &
                                           0xFFFFFFFFu);
     }
 
@@ -36,11 +36,11 @@ class LinuxFileQueries final : public FileQueries {
         // from one stat, which was a third of the user-interface thread's time
         // in a burst. The stat serves that one owner query only.
         struct stat st {};
-        std::optional<Sized> sized = std::move(sized_);
-        sized_.reset();
-        if (sized && sized->path == path) {
-            if (!sized->found) return {};
-            st = sized->st;
+        const bool reuse = sizedValid_ && sized_.path == path;
+        sizedValid_ = false;
+        if (reuse) {
+            if (!sized_.found) return {};
+            st = sized_.st;
         } else if (::stat(path.c_str(), &st) != 0) {
             return {};
         }
@@ -93,7 +93,8 @@ class LinuxFileQueries final : public FileQueries {
 
     std::unordered_map<uid_t, std::optional<std::string>> accounts_;
     std::optional<std::string> host_;
-    std::optional<Sized> sized_;  // the last SizeOf's stat, until the next query
+    Sized sized_;  // the last SizeOf's stat, valid until the next query
+    bool sizedValid_ = false;
 };
 
 }  // namespace
