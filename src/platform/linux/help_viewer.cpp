@@ -3,18 +3,15 @@
 
 #include "platform/help_viewer.h"
 
-#include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <string_view>
 #include <vector>
 
 #include "help_contexts.h"
+#include "platform/linux/detached_process.h"
 
 namespace tarnwell {
 namespace {
@@ -23,63 +20,6 @@ const char* TopicOfContext(std::uint32_t context) {
     for (const auto& entry : kHelpContextTopics)
         if (entry.context == context) return entry.topic;
     return nullptr;
-}
-
-bool IsExecutableFile(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-           ::access(path.c_str(), X_OK) == 0;
-}
-
-// Only absolute folders of the PATH count: an empty or relative entry would
-// run whatever program of that name lies in the current folder.
-std::string FindOnPath(std::string_view name) {
-    const char* path = std::getenv("PATH");
-    if (path == nullptr) return {};
-    std::string_view rest(path);
-    while (true) {
-        const auto colon = rest.find(':');
-        const std::string_view folder = rest.substr(0, colon);
-        if (!folder.empty() && folder.front() == '/') {
-            std::string candidate(folder);
-            if (candidate.back() != '/') candidate += '/';
-            candidate += name;
-            if (IsExecutableFile(candidate)) return candidate;
-        }
-        if (colon == std::string_view::npos) return {};
-        rest.remove_prefix(colon + 1);
-    }
-}
-
-// Starts `arguments` detached: the viewer is a grandchild in a session of its
-// own, so it outlives the program, never becomes a zombie of it and takes
-// none of its descriptors. Between fork and exec only async-signal-safe calls,
-// since worker threads may hold locks at the moment of the fork.
-void StartDetached(const std::string& program, const std::vector<std::string>& arguments) {
-    std::vector<char*> argv;
-    argv.reserve(arguments.size() + 1);
-    for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-
-    const pid_t child = ::fork();
-    if (child < 0) return;
-    if (child == 0) {
-        ::setsid();
-        const pid_t viewer = ::fork();
-        if (viewer == 0) {
-            const int null = ::open("/dev/null", O_RDONLY);
-            if (null >= 0) {
-                ::dup2(null, STDIN_FILENO);
-                if (null != STDIN_FILENO) ::close(null);
-            }
-            ::close_range(3, ~0U, 0);
-            ::execv(program.c_str(), argv.data());
-            ::_exit(127);
-        }
-        ::_exit(0);
-    }
-    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
-    }
 }
 
 class KchmViewer final : public HelpViewer {
