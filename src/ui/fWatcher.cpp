@@ -463,6 +463,12 @@ int TfrmWatcher::MaxLines() const {
 int TfrmWatcher::AppendRow(ResultRow row) {
     ResultsModel::Row cells;
     for (std::size_t i = 0; i < cells.size(); ++i) cells[i] = FromSystemText(row[i]);
+    // At its maximum the list is about to lose its first row to TrimResults;
+    // taking the new row in its place leaves that trim nothing to do.
+    if (results_->rowCount() == MaxLines()) {
+        const int index = results_->AppendInPlaceOfFirst(cells);
+        if (index >= 0) return index;
+    }
     return results_->Append(std::move(cells));
 }
 

@@ -59,6 +59,25 @@ int ResultsModel::Append(Row row) {
     return index;
 }
 
+int ResultsModel::AppendInPlaceOfFirst(Row& row) {
+    if (count_ < 2) return -1;
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex& held : from) {
+        if (held.row() == 0) return -1;
+        to.append(index(held.row() - 1, held.column()));
+    }
+    Slot(0) = Row();  // the texts go now, not when the slot is reused
+    // In a full ring the slot past the last row is the first row's own.
+    Slot(count_) = std::move(row);
+    head_ = (head_ + 1) & (slots_.size() - 1);
+    changePersistentIndexList(from, to);
+    emit dataChanged(index(0, 0), index(static_cast<int>(count_) - 1, kColumnCount - 1),
+                     {Qt::DisplayRole, Qt::EditRole});
+    return static_cast<int>(count_) - 1;
+}
+
 void ResultsModel::RemoveFirst() {
     if (count_ == 0) return;
     beginRemoveRows(QModelIndex(), 0, 0);

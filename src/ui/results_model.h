@@ -34,6 +34,15 @@ class ResultsModel : public QAbstractTableModel {
 
     // Appends at the end and returns the new row's index.
     int Append(Row row);
+    // For a list at its maximum: appends and drops the first row in one step,
+    // reported as a change of every row's texts instead of an insertion and a
+    // removal, which a table view answers by renumbering all of its rows.
+    // Indexes held on rows follow them up by one. Returns the new row's index,
+    // or -1 with `row` left alone when the step would not look the same as
+    // Append and then RemoveFirst: with fewer than two rows, or while anything
+    // holds an index on the first row (a view's current index, selection,
+    // editor or hovered cell), since a view answers that row's removal itself.
+    int AppendInPlaceOfFirst(Row& row);
     void RemoveFirst();
     void Clear();
     const Row& At(int row) const;

@@ -68,4 +68,17 @@ bool ResultsView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* ev
     return QTableView::edit(index, trigger, event);
 }
 
+void ResultsView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                              const QList<int>& roles) {
+    // The base view would refill every editor in the range from the model and
+    // throw away what the user has typed; the edited row's texts have only
+    // moved, so the editor only needs to move with them.
+    if (state() == EditingState && topLeft.row() != bottomRight.row()) {
+        viewport()->update();
+        updateEditorGeometries();
+        return;
+    }
+    QTableView::dataChanged(topLeft, bottomRight, roles);
+}
+
 }  // namespace tarnwell

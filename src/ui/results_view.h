@@ -21,6 +21,10 @@ class ResultsView : public QTableView {
     void keyPressEvent(QKeyEvent* event) override;
     // Whichever cell the user started from, the row's caption is what gets edited.
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    // A full list that takes a new row in place of its first one changes the
+    // texts of every row while an open editor moves up with its own row.
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
 };
 
 }  // namespace tarnwell

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
 
 #include "ui/results_model.h"
@@ -31,6 +33,9 @@ class ResultsListTest : public QObject {
     void onlyTheTimeStampCanBeEdited();
     void clearEmptiesTheList();
     void dropsTheOldestRowOfSixtyThousand();
+    void aFullListTakesTheNewRowInPlaceOfTheFirst_data();
+    void aFullListTakesTheNewRowInPlaceOfTheFirst();
+    void anOpenEditorKeepsItsTextWhileTheListMovesUp();
     void theViewNeitherSortsNorCopies();
 };
 
@@ -95,6 +100,170 @@ void ResultsListTest::dropsTheOldestRowOfSixtyThousand() {
     QCOMPARE(model.index(59999, 1).data().toString(), QStringLiteral("/data/60000"));
     // The selection moves with its row.
     QCOMPARE(view.selectionModel()->selectedRows().value(0).row(), 0);
+}
+
+namespace {
+
+// What a view shows of a list: its texts, its selected and current rows, and
+// how far it is scrolled.
+struct Shown {
+    QStringList paths;
+    QList<int> selected;
+    int currentRow = -1;
+    int currentColumn = -1;
+    int scroll = 0;
+
+    bool operator==(const Shown&) const = default;
+};
+
+Shown ShownBy(const ResultsView& view, const ResultsModel& model) {
+    Shown shown;
+    for (int row = 0; row < model.rowCount(); ++row)
+        shown.paths << model.index(row, 1).data().toString();
+    for (const QModelIndex& row : view.selectionModel()->selectedRows())
+        shown.selected << row.row();
+    shown.currentRow = view.currentIndex().row();
+    shown.currentColumn = view.currentIndex().column();
+    shown.scroll = view.verticalScrollBar()->value();
+    return shown;
+}
+
+// Lets QCOMPARE print what each view shows.
+char* toString(const Shown& shown) {
+    QString text = QStringLiteral("selected {");
+    for (const int row : shown.selected) text += QString::number(row) + QLatin1Char(' ');
+    text += QStringLiteral("} current (%1,%2) scroll %3 rows %4..%5")
+                .arg(shown.currentRow)
+                .arg(shown.currentColumn)
+                .arg(shown.scroll)
+                .arg(shown.paths.value(0), shown.paths.value(shown.paths.size() - 1));
+    return qstrdup(text.toUtf8().constData());
+}
+
+// How a test leaves the view before the list moves: the row to select (-1
+// for none), then the cell to make current (-1 to keep what selecting made).
+struct Held {
+    int selectedRow = -1;
+    int currentRow = -1;
+    int currentColumn = 0;
+};
+
+constexpr int kFullList = 50;
+
+void Prepare(ResultsView& view, ResultsModel& model, const Held& held, int scrollTo) {
+    // Whichever of the two windows got the focus would make its first row
+    // current; the cases say what is current.
+    view.setFocusPolicy(Qt::NoFocus);
+    view.setModel(&model);
+    view.resize(760, 300);
+    view.show();
+    for (int i = 0; i < kFullList; ++i) model.Append(MakeRow(i));
+    view.scrollTo(model.index(scrollTo, 0), QAbstractItemView::PositionAtTop);
+    if (held.selectedRow >= 0) view.selectRow(held.selectedRow);
+    if (held.currentRow >= 0)
+        view.selectionModel()->setCurrentIndex(model.index(held.currentRow, held.currentColumn),
+                                               QItemSelectionModel::NoUpdate);
+}
+
+}  // namespace
+
+void ResultsListTest::aFullListTakesTheNewRowInPlaceOfTheFirst_data() {
+    QTest::addColumn<int>("selectedRow");
+    QTest::addColumn<int>("currentRow");
+    QTest::addColumn<int>("currentColumn");
+    QTest::addColumn<bool>("autoScroll");
+    QTest::addColumn<bool>("inPlace");
+
+    QTest::newRow("nothing held") << -1 << -1 << 0 << false << true;
+    QTest::newRow("nothing held, scrolled to the new row") << -1 << -1 << 0 << true << true;
+    QTest::newRow("selected row in the middle") << 7 << -1 << 0 << false << true;
+    QTest::newRow("selected last row, scrolled to the new row") << 49 << -1 << 0 << true << true;
+    QTest::newRow("current cell away from its selected row") << 7 << 30 << 3 << false << true;
+    QTest::newRow("second row selected") << 1 << -1 << 0 << true << true;
+    // The view moves a current first row on to the next one itself, and a
+    // selection on a row that goes away is dropped with a signal: both need
+    // a real removal.
+    QTest::newRow("first row selected and current") << 0 << -1 << 0 << true << false;
+    QTest::newRow("first row selected, current elsewhere") << 0 << 12 << 2 << false << false;
+    QTest::newRow("first row current, nothing selected") << -1 << 0 << 4 << false << false;
+}
+
+// The one step a full list takes must leave the view exactly as an append
+// followed by the trim of the first row would, and say so to the item-model
+// contract.
+void ResultsListTest::aFullListTakesTheNewRowInPlaceOfTheFirst() {
+    QFETCH(int, selectedRow);
+    QFETCH(int, currentRow);
+    QFETCH(int, currentColumn);
+    QFETCH(bool, autoScroll);
+    QFETCH(bool, inPlace);
+    const Held held{selectedRow, currentRow, currentColumn};
+    constexpr int kScrolledTo = 20;
+
+    ResultsModel expectedModel;
+    ResultsView expectedView;
+    Prepare(expectedView, expectedModel, held, kScrolledTo);
+    ResultsModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    ResultsView view;
+    Prepare(view, model, held, kScrolledTo);
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+
+    for (int next = kFullList; next < kFullList + 3; ++next) {
+        // The page's order: append, scroll to the new row when asked, trim.
+        const int expectedIndex = expectedModel.Append(MakeRow(next));
+        if (autoScroll) expectedView.scrollTo(expectedModel.index(expectedIndex, 0));
+        expectedModel.RemoveFirst();
+
+        ResultsModel::Row row = MakeRow(next);
+        int index = model.AppendInPlaceOfFirst(row);
+        // Only the first step is sure to meet what the test held on the first
+        // row: a current first row moves on to the next, which is first again.
+        if (next == kFullList) QCOMPARE(index >= 0, inPlace);
+        if (index < 0) {
+            QCOMPARE(row[1], QStringLiteral("/data/%1").arg(next));  // still there to append
+            QCOMPARE(model.rowCount(), kFullList);
+            index = model.Append(std::move(row));
+        }
+        if (autoScroll) view.scrollTo(model.index(index, 0));
+        QCOMPARE(model.index(index, 1).data().toString(), QStringLiteral("/data/%1").arg(next));
+        if (model.rowCount() > kFullList) model.RemoveFirst();
+        // A removal fits the scroll bar to the shorter list only when the
+        // view lays itself out again.
+        QCoreApplication::processEvents();
+        QCOMPARE(ShownBy(view, model), ShownBy(expectedView, expectedModel));
+    }
+    QCOMPARE(model.index(0, 1).data().toString(), QStringLiteral("/data/3"));
+    QCOMPARE(model.index(kFullList - 1, 1).data().toString(),
+             QStringLiteral("/data/%1").arg(kFullList + 2));
+}
+
+void ResultsListTest::anOpenEditorKeepsItsTextWhileTheListMovesUp() {
+    ResultsModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    ResultsView view;
+    view.setModel(&model);
+    view.resize(760, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    for (int i = 0; i < kFullList; ++i) model.Append(MakeRow(i));
+
+    view.setCurrentIndex(model.index(3, 2));
+    view.setFocus();
+    QTest::keyClick(&view, Qt::Key_F2);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    QVERIFY(editor);
+    editor->setText(QStringLiteral("typed"));
+
+    ResultsModel::Row row = MakeRow(kFullList);
+    QCOMPARE(model.AppendInPlaceOfFirst(row), kFullList - 1);
+    QCOMPARE(editor->text(), QStringLiteral("typed"));
+    QCOMPARE(editor->geometry().top(), view.visualRect(model.index(2, 0)).top());
+    QCOMPARE(view.selectionModel()->selectedRows().value(0).row(), 2);
+
+    QTest::keyClick(editor, Qt::Key_Return);  // the delegate commits from the event loop
+    QTRY_COMPARE(model.index(2, 0).data().toString(), QStringLiteral("typed"));
+    QCOMPARE(model.index(2, 1).data().toString(), QStringLiteral("/data/3"));
 }
 
 void ResultsListTest::theViewNeitherSortsNorCopies() {
