@@ -13,10 +13,41 @@
 
 namespace tarnwell {
 
-void ProcessChangeBatch(const std::byte* buffer, std::size_t size, std::size_t& currentRecord,
-                        BatchTarget& target, BatchServices& services) {
-    services.files.BeginBatch();
+namespace {
 
+// A burst brings hundreds of records within one second, and their stamps
+// differ only in the milliseconds, which the text leaves out: each reading of
+// the clock is still taken, but the text is built again only when the second
+// moves on.
+class TimeStampText {
+  public:
+    explicit TimeStampText(const RegionalSettings& settings) : settings_(settings) {}
+
+    const std::string& For(const LocalDateTime& when) {
+        if (!built_ || !SameSecond(when, shown_)) {
+            text_.clear();
+            AppendTimeStamp(text_, when, settings_);
+            shown_ = when;
+            built_ = true;
+        }
+        return text_;
+    }
+
+  private:
+    static bool SameSecond(const LocalDateTime& a, const LocalDateTime& b) {
+        return a.second == b.second && a.minute == b.minute && a.hour == b.hour && a.day == b.day &&
+               a.month == b.month && a.year == b.year;
+    }
+
+    const RegionalSettings& settings_;
+    LocalDateTime shown_;
+    std::string text_;
+    bool built_ = false;
+};
+
+// Sets `counted` once a record has matched.
+void WalkRecords(const std::byte* buffer, std::size_t size, std::size_t& currentRecord,
+                 BatchTarget& target, BatchServices& services, bool& counted) {
     PageSurface& page = target.OwnerPage;
     FileNameMatcher matcher(target.Mask, false, services.text);
     NotifyRecordCursor cursor(buffer, size, currentRecord);
@@ -25,7 +56,7 @@ void ProcessChangeBatch(const std::byte* buffer, std::size_t size, std::size_t& 
     // allocation, and these keep their storage once grown.
     ChangeRecord record;
     std::u16string name;
-    std::string logStamp;
+    TimeStampText stamp(services.regional);
 
     // The first record is always processed: an overflow hands over a cleared
     // buffer, which reads as one empty record for the watched folder itself.
@@ -42,6 +73,7 @@ void ProcessChangeBatch(const std::byte* buffer, std::size_t size, std::size_t& 
             if (target.ChangeCount < std::numeric_limits<std::int32_t>::max()) {
                 ++target.ChangeCount;
             }
+            counted = true;
             record.Action = view.Action;
             record.ActionWord = ActionWord(view.Action);
             AssignFullPath(record.FullPath, target.Directory, record.RelativeName, services.syntax);
@@ -49,11 +81,10 @@ void ProcessChangeBatch(const std::byte* buffer, std::size_t size, std::size_t& 
             record.Owner = services.files.OwnerOf(record.FullPath);
 
             if (page.OutputToScreen()) {
-                AddResultRow(page, FormatTimeStamp(services.clock(), services.regional), record);
+                AddResultRow(page, stamp.For(services.clock()), record);
             }
             if (target.OutputToFile != 0) {
-                logStamp.clear();
-                AppendTimeStamp(logStamp, services.clock(), services.regional);
+                const std::string& logStamp = stamp.For(services.clock());
                 errno = 0;
                 if (!WriteLogLine(target.LogFile, target.LogFormat, logStamp, record) &&
                     !target.LogFailed) {
@@ -64,11 +95,29 @@ void ProcessChangeBatch(const std::byte* buffer, std::size_t size, std::size_t& 
                     page.LogWriteFailed(error);
                 }
             }
-            ShowChangeCount(page, target.ChangeCount);
         }
         TrimResults(page);
     } while (cursor.Advance());
     currentRecord = cursor.Offset();
+}
+
+}  // namespace
+
+void ProcessChangeBatch(const std::byte* buffer, std::size_t size, std::size_t& currentRecord,
+                        BatchTarget& target, BatchServices& services) {
+    services.files.BeginBatch();
+
+    // The label is set once the batch is through, not for every record: nothing
+    // can paint or read it before the batch returns, and setting it cost as
+    // much as a row. A batch cut short by an error still shows what it counted.
+    bool counted = false;
+    try {
+        WalkRecords(buffer, size, currentRecord, target, services, counted);
+    } catch (...) {
+        if (counted) ShowChangeCount(target.OwnerPage, target.ChangeCount);
+        throw;
+    }
+    if (counted) ShowChangeCount(target.OwnerPage, target.ChangeCount);
 }
 
 }  // namespace tarnwell

@@ -17,9 +17,11 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 #include <utility>
 
 #include "engine/location_split.h"
@@ -461,8 +463,30 @@ int TfrmWatcher::MaxLines() const {
 }
 
 int TfrmWatcher::AppendRow(ResultRow row) {
+    // In a burst the stamp stays for a second, and the word, size and owner
+    // mostly repeat from the row before: those rows share the last QString of
+    // their column instead of decoding and allocating it again. The path is
+    // new in nearly every row, so it is not worth remembering.
+    struct LastText {
+        std::string text;
+        QString converted;
+        bool valid = false;
+    };
+    static std::array<LastText, std::tuple_size_v<ResultRow>> last;  // user-interface thread only
     ResultsModel::Row cells;
-    for (std::size_t i = 0; i < cells.size(); ++i) cells[i] = FromSystemText(row[i]);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (i == 1) {
+            cells[i] = FromSystemText(row[i]);
+            continue;
+        }
+        LastText& column = last[i];
+        if (!column.valid || column.text != row[i]) {
+            column.converted = FromSystemText(row[i]);
+            column.text = std::move(row[i]);
+            column.valid = true;
+        }
+        cells[i] = column.converted;
+    }
     // At its maximum the list is about to lose its first row to TrimResults;
     // taking the new row in its place leaves that trim nothing to do.
     if (results_->rowCount() == MaxLines()) {
