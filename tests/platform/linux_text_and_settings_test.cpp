@@ -26,6 +26,7 @@ TEST(LinuxSystemText, Utf16ToUtf8MarksEachUnconvertibleUnit) {
         {u"", ""},
         {u"a.txt", "a.txt"},
         {u"caf\u00e9", "caf\xc3\xa9"},
+        {u"d\u00e9j\u00e0 vu.txt", "d\xc3\xa9j\xc3\xa0 vu.txt"},  // ASCII runs around others
         {u"\U0001F600", "\xf0\x9f\x98\x80"},
         {std::u16string{u'a', char16_t(0xD800), u'b'}, "a?b"},       // high surrogate alone
         {std::u16string{char16_t(0xDC00), char16_t(0xD83D)}, "??"},  // wrong order
@@ -41,6 +42,9 @@ TEST(LinuxSystemText, FileNameBytesBecomeUtf16WithOneMarkPerBadByte) {
     } cases[] = {
         {"plain", u"plain"},
         {"sub/caf\xc3\xa9", u"sub/caf\u00e9"},
+        {"x\xc3\xa9y\xff"
+         "z.txt",
+         u"x\u00e9y?z.txt"},  // ASCII runs between a letter and a bad byte
         {"\xf0\x9f\x98\x80", u"\U0001F600"},
         {"a\xff"
          "b",

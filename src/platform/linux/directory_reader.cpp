@@ -210,10 +210,11 @@ bool DirectoryHandleImpl::ReadEvents(bool& drained) {
         drained = true;
         return true;
     }
+    // One event object for the whole chunk: its name keeps its storage.
+    InotifyEvent event;
     for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
         inotify_event header;
         std::memcpy(&header, events + at, sizeof header);
-        InotifyEvent event;
         event.wd = header.wd;
         event.mask = header.mask;
         event.cookie = header.cookie;

@@ -140,7 +140,12 @@ void InotifyBookkeeper::OnEvent(const InotifyEvent& event) {
         items_.push_back(std::move(item));
     } else if (event.mask & IN_MOVED_TO) {
         listed_.erase(path);
-        for (Item& item : items_) {
+        // The kernel queues the two halves of a rename back to back, so the
+        // partner is nearly always the last item: looked for from the end, a
+        // burst of renames does not walk every pending item for each one.
+        // Cookies are unique among the moves still waiting.
+        for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
+            Item& item = *it;
             if (!item.unpaired || item.cookie != event.cookie) continue;
             item.unpaired = false;
             if (isFolder && subtree_) RenameSubtree(item.change.path, path);

@@ -83,8 +83,17 @@ std::string Utf16ToUtf8(const char16_t* text, std::size_t units) {
     out.reserve(units);
     for (std::size_t i = 0; i < units; ++i) {
         const char16_t u = text[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
+        // Every record's name comes through here, and most are plain ASCII:
+        // such a run is copied in one go rather than appended byte by byte.
+        if (u < 0x80) {
+            std::size_t end = i + 1;
+            while (end < units && text[end] < 0x80) ++end;
+            const std::size_t at = out.size();
+            out.resize(at + (end - i));
+            for (std::size_t k = i; k < end; ++k) out[at + (k - i)] = static_cast<char>(text[k]);
+            i = end - 1;
+        } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units && text[i + 1] >= 0xDC00 &&
+                   text[i + 1] <= 0xDFFF) {
             AppendUtf8(out, 0x10000 + ((char32_t{u} - 0xD800) << 10) + (text[i + 1] - 0xDC00));
             ++i;
         } else if (u >= 0xD800 && u <= 0xDFFF) {
@@ -100,6 +109,17 @@ std::u16string BytesToUtf16(std::string_view bytes) {
     std::u16string out;
     out.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size();) {
+        // As in Utf16ToUtf8: runs of ASCII, the usual name, skip the decoder.
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            std::size_t end = i + 1;
+            while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) < 0x80) ++end;
+            const std::size_t at = out.size();
+            out.resize(at + (end - i));
+            for (std::size_t k = i; k < end; ++k)
+                out[at + (k - i)] = static_cast<char16_t>(bytes[k]);
+            i = end;
+            continue;
+        }
         char32_t c;
         const std::size_t len = DecodeUtf8(bytes, i, c);
         if (len == 0) {
