@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -46,20 +47,41 @@ QString Cell(QWidget* page, int row, int column) {
 // Closes the next modal file dialog: accepted with `choose` selected, or
 // cancelled when `choose` is empty.
 void AnswerFileDialog(const QString& choose) {
+    // The answer is repeated on the same dialog until it is destroyed: an
+    // answer that comes while the dialog is still being shown, before its
+    // event loop runs, hides it without ending that loop. A later dialog is
+    // never answered by this poll.
+    struct State {
+        QPointer<QFileDialog> target;
+        bool acted = false;
+    };
     auto* poll = new QTimer;
     poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, [poll, choose] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    auto state = std::make_shared<State>();
+    QObject::connect(poll, &QTimer::timeout, [poll, choose, state] {
+        if (state->acted && state->target.isNull()) {
+            poll->stop();
+            poll->deleteLater();
+            return;
+        }
+        QFileDialog* dialog = state->target;
+        if (dialog == nullptr)
+            dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (dialog == nullptr) return;
-        poll->stop();
-        poll->deleteLater();
+        state->target = dialog;
+        state->acted = true;
         if (choose.isEmpty()) {
             dialog->reject();
         } else if (dialog->fileMode() == QFileDialog::Directory) {
             dialog->setDirectory(choose);
             static_cast<QDialog*>(dialog)->accept();
         } else {
-            dialog->selectFile(choose);
+            // Typed as a user would: selectFile() depends on the folder model,
+            // which loads in the background.
+            if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                edit->setText(choose);
+            else
+                dialog->selectFile(choose);
             static_cast<QDialog*>(dialog)->accept();
         }
     });
