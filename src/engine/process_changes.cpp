@@ -45,9 +45,12 @@ class TimeStampText {
     bool built_ = false;
 };
 
-// Sets `counted` once a record has matched.
-void WalkRecords(const std::byte* buffer, std::size_t size, std::size_t& currentRecord,
-                 BatchTarget& target, BatchServices& services, bool& counted) {
+}  // namespace
+
+void ProcessChangeBatch(const std::byte* buffer, std::size_t size, std::size_t& currentRecord,
+                        BatchTarget& target, BatchServices& services) {
+    services.files.BeginBatch();
+
     PageSurface& page = target.OwnerPage;
     FileNameMatcher matcher(target.Mask, false, services.text);
     NotifyRecordCursor cursor(buffer, size, currentRecord);
@@ -73,7 +76,6 @@ void WalkRecords(const std::byte* buffer, std::size_t size, std::size_t& current
             if (target.ChangeCount < std::numeric_limits<std::int32_t>::max()) {
                 ++target.ChangeCount;
             }
-            counted = true;
             record.Action = view.Action;
             record.ActionWord = ActionWord(view.Action);
             AssignFullPath(record.FullPath, target.Directory, record.RelativeName, services.syntax);
@@ -95,29 +97,11 @@ void WalkRecords(const std::byte* buffer, std::size_t size, std::size_t& current
                     page.LogWriteFailed(error);
                 }
             }
+            ShowChangeCount(page, target.ChangeCount);
         }
         TrimResults(page);
     } while (cursor.Advance());
     currentRecord = cursor.Offset();
-}
-
-}  // namespace
-
-void ProcessChangeBatch(const std::byte* buffer, std::size_t size, std::size_t& currentRecord,
-                        BatchTarget& target, BatchServices& services) {
-    services.files.BeginBatch();
-
-    // The label is set once the batch is through, not for every record: nothing
-    // can paint or read it before the batch returns, and setting it cost as
-    // much as a row. A batch cut short by an error still shows what it counted.
-    bool counted = false;
-    try {
-        WalkRecords(buffer, size, currentRecord, target, services, counted);
-    } catch (...) {
-        if (counted) ShowChangeCount(target.OwnerPage, target.ChangeCount);
-        throw;
-    }
-    if (counted) ShowChangeCount(target.OwnerPage, target.ChangeCount);
 }
 
 }  // namespace tarnwell
