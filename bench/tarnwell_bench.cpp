@@ -369,24 +369,20 @@ int RunWatch(const Options& options) {
 
     long rowsAdded = 0;
     long overflowRows = 0;
-    QObject::connect(model, &QAbstractItemModel::rowsInserted, model,
-                     [&](const QModelIndex&, int first, int last) {
-                         for (int row = first; row <= last; ++row) {
-                             const ResultsModel::Row& cells = model->At(row);
-                             ++rowsAdded;
-                             if (cells[2].isEmpty()) ++overflowRows;
-                             if (!options.echo) continue;
-                             QByteArray line;
-                             for (std::size_t c = 0; c < cells.size(); ++c) {
-                                 if (c > 0) line += '\t';
-                                 line += cells[c].toLocal8Bit();
-                             }
-                             line += '\n';
-                             std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()),
-                                         stdout);
-                             std::fflush(stdout);
-                         }
-                     });
+    QObject::connect(model, &ResultsModel::RowAppended, model, [&](int row) {
+        const ResultsModel::Row& cells = model->At(row);
+        ++rowsAdded;
+        if (cells[2].isEmpty()) ++overflowRows;
+        if (!options.echo) return;
+        QByteArray line;
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            if (c > 0) line += '\t';
+            line += cells[c].toLocal8Bit();
+        }
+        line += '\n';
+        std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
+        std::fflush(stdout);
+    });
 
     // Each served routine is a hand-over of the page's worker; one that raised
     // the change count made a report.

@@ -56,6 +56,7 @@ int ResultsModel::Append(Row row) {
     Slot(count_) = std::move(row);
     ++count_;
     endInsertRows();
+    emit RowAppended(index);
     return index;
 }
 
@@ -75,6 +76,7 @@ int ResultsModel::AppendInPlaceOfFirst(Row& row) {
     changePersistentIndexList(from, to);
     emit dataChanged(index(0, 0), index(static_cast<int>(count_) - 1, kColumnCount - 1),
                      {Qt::DisplayRole, Qt::EditRole});
+    emit RowAppended(static_cast<int>(count_) - 1);
     return static_cast<int>(count_) - 1;
 }
 

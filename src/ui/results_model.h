@@ -47,6 +47,11 @@ class ResultsModel : public QAbstractTableModel {
     void Clear();
     const Row& At(int row) const;
 
+  signals:
+    // Every new row, whichever way it came in: a row taken in place of the
+    // first one is no insertion, so rowsInserted alone would miss it.
+    void RowAppended(int row);
+
   private:
     Row& Slot(std::size_t row) { return slots_[(head_ + row) & (slots_.size() - 1)]; }
     const Row& Slot(std::size_t row) const { return slots_[(head_ + row) & (slots_.size() - 1)]; }

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "ui/results_model.h"
@@ -36,6 +37,7 @@ class ResultsListTest : public QObject {
     void aFullListTakesTheNewRowInPlaceOfTheFirst_data();
     void aFullListTakesTheNewRowInPlaceOfTheFirst();
     void anOpenEditorKeepsItsTextWhileTheListMovesUp();
+    void everyNewRowIsAnnouncedWhicheverWayItCameIn();
     void theViewNeitherSortsNorCopies();
 };
 
@@ -264,6 +266,18 @@ void ResultsListTest::anOpenEditorKeepsItsTextWhileTheListMovesUp() {
     QTest::keyClick(editor, Qt::Key_Return);  // the delegate commits from the event loop
     QTRY_COMPARE(model.index(2, 0).data().toString(), QStringLiteral("typed"));
     QCOMPARE(model.index(2, 1).data().toString(), QStringLiteral("/data/3"));
+}
+
+void ResultsListTest::everyNewRowIsAnnouncedWhicheverWayItCameIn() {
+    ResultsModel model;
+    QSignalSpy appended(&model, &ResultsModel::RowAppended);
+    for (int n = 0; n < 3; ++n) model.Append(MakeRow(n));
+    ResultsModel::Row row = MakeRow(3);
+    QCOMPARE(model.AppendInPlaceOfFirst(row), 2);
+    QCOMPARE(appended.size(), 4);
+    QCOMPARE(appended.at(2).at(0).toInt(), 2);
+    QCOMPARE(appended.at(3).at(0).toInt(), 2);
+    QCOMPARE(model.At(appended.at(3).at(0).toInt())[1], QStringLiteral("/data/3"));
 }
 
 void ResultsListTest::theViewNeitherSortsNorCopies() {
