@@ -35,16 +35,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# waits up to $1 tenths of a second for the command after it to succeed
-wait_for() {
-    local tries=$1
-    shift
-    while ! "$@" >/dev/null 2>&1; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || return 1
-        sleep 0.1
-    done
-}
+# shellcheck source=scripts/lib/wait_for.sh
+. "$(dirname "$(realpath "$0")")/lib/wait_for.sh"
 
 mkdir -p "$work/site/versions"
 cat >"$work/site/versions/versions.xml" <<'XML'

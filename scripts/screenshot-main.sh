@@ -29,19 +29,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Waits up to 10 s for a command to succeed.
-wait_for() {
-    for _ in $(seq 100); do
-        if "$@" >/dev/null 2>&1; then return 0; fi
-        sleep 0.1
-    done
-    echo "gave up waiting for: $*" >&2
-    return 1
-}
+# shellcheck source=scripts/lib/wait_for.sh
+. "$(dirname "$(realpath "$0")")/lib/wait_for.sh"
 
 "$program" &
 pid=$!
-wait_for xdotool search --onlyvisible --name '^Watcher'
+wait_for 100 xdotool search --onlyvisible --name '^Watcher'
 window=$(xdotool search --onlyvisible --name '^Watcher' | head -n 1)
 xdotool windowfocus --sync "$window"
 

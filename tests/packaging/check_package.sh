@@ -133,18 +133,12 @@ for viewer in kchmviewer xchm; do
     chmod +x "$viewers/$viewer"
 done
 
-# Waits up to 10 s for a command to succeed.
-wait_for() {
-    for _ in $(seq 100); do
-        if "$@" >/dev/null 2>&1; then return 0; fi
-        sleep 0.1
-    done
-    return 1
-}
+# shellcheck source=scripts/lib/wait_for.sh
+. "$(dirname "$(realpath "$0")")/../../scripts/lib/wait_for.sh"
 
 XDG_CONFIG_HOME=$work/config PATH="$viewers:$PATH" "$program" &
 pid=$!
-if ! wait_for xdotool search --onlyvisible --pid "$pid" --name '^Watcher'; then
+if ! wait_for 100 xdotool search --onlyvisible --pid "$pid" --name '^Watcher'; then
     echo "FAIL: the program from the package shows no main window" >&2
     exit 1
 fi
@@ -160,7 +154,7 @@ entry_class=$(sed -n 's/^StartupWMClass=//p' "$work/root/usr/share/applications/
 
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || xdotool windowfocus --sync "$window"
 xdotool key F1
-if wait_for test -s "$viewers/started"; then
+if wait_for 100 test -s "$viewers/started"; then
     chm=$(dirname "$(realpath "$program")")/tarnwell.chm
     grep -qxF "$chm" "$viewers/started" ||
         fail "F1 started the viewer without $chm: $(tr '\n' ' ' <"$viewers/started")"
