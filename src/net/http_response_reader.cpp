@@ -95,12 +95,7 @@ HttpResponseReader::State HttpResponseReader::Feed(std::string_view input) {
                 break;
             }
             case Phase::kBodyLength: {
-                std::size_t take =
-                    static_cast<std::size_t>(std::min<std::uint64_t>(length_, input.size()));
-                body_.append(input.substr(0, take));
-                input.remove_prefix(take);
-                length_ -= take;
-                if (length_ == 0) {
+                if (TakeCounted(input)) {
                     phase_ = Phase::kComplete;
                     state_ = State::kDone;
                 }
@@ -131,12 +126,7 @@ HttpResponseReader::State HttpResponseReader::Feed(std::string_view input) {
                 break;
             }
             case Phase::kChunkData: {
-                std::size_t take =
-                    static_cast<std::size_t>(std::min<std::uint64_t>(length_, input.size()));
-                body_.append(input.substr(0, take));
-                input.remove_prefix(take);
-                length_ -= take;
-                if (length_ == 0) {
+                if (TakeCounted(input)) {
                     phase_ = Phase::kChunkDataEnd;
                     saw_cr_ = false;
                 }
@@ -182,6 +172,14 @@ HttpResponseReader::State HttpResponseReader::Feed(std::string_view input) {
         }
     }
     return state_;
+}
+
+bool HttpResponseReader::TakeCounted(std::string_view& input) {
+    const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(length_, input.size()));
+    body_.append(input.substr(0, take));
+    input.remove_prefix(take);
+    length_ -= take;
+    return length_ == 0;
 }
 
 HttpResponseReader::State HttpResponseReader::ParseChunkSizeLine(std::string_view line) {

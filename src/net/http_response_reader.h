@@ -56,6 +56,9 @@ class HttpResponseReader {
     // Parses the complete head in head_; sets the phase the body starts in.
     State ParseHead();
     State ParseChunkSizeLine(std::string_view line);
+    // Moves up to length_ bytes of the input into the body, as a declared
+    // length or a chunk asks; true once length_ is used up.
+    bool TakeCounted(std::string_view& input);
     // Takes one line (ended by LF, an optional CR before it stripped) from the
     // input into line_; false when the line is not complete yet.
     bool TakeLine(std::string_view& input, std::string& line, std::size_t limit, bool& too_long);
