@@ -1,6 +1,7 @@
 #include "net/http_client.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "net/http_request.h"
 #include "net/http_response_reader.h"
@@ -17,7 +18,8 @@ HttpResult Failed(NetError error) {
 
 }  // namespace
 
-HttpClient::HttpClient(HttpLimits limits) : limits_(limits) {}
+HttpClient::HttpClient(HttpLimits limits, NameResolver resolver)
+    : limits_(limits), resolver_(std::move(resolver)) {}
 
 HttpResult HttpClient::Get(const std::string& url, const std::optional<Socks5Proxy>& proxy) const {
     std::optional<HttpUrl> parsed = ParseHttpUrl(url);
@@ -45,8 +47,8 @@ HttpResult HttpClient::Get(const std::string& url, const std::optional<Socks5Pro
 
     TcpSocket socket;
     if (proxy) {
-        if (NetError e =
-                socket.Connect(proxy->host, static_cast<std::uint16_t>(proxy->port), wait_until());
+        if (NetError e = socket.Connect(proxy->host, static_cast<std::uint16_t>(proxy->port),
+                                        wait_until(), resolver_);
             !e.ok()) {
             return Failed(std::move(e));
         }
@@ -55,7 +57,8 @@ HttpResult HttpClient::Get(const std::string& url, const std::optional<Socks5Pro
             !e.ok()) {
             return Failed(std::move(e));
         }
-    } else if (NetError e = socket.Connect(parsed->host, parsed->port, wait_until()); !e.ok()) {
+    } else if (NetError e = socket.Connect(parsed->host, parsed->port, wait_until(), resolver_);
+               !e.ok()) {
         return Failed(std::move(e));
     }
 

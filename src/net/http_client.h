@@ -12,6 +12,7 @@
 #include <string>
 
 #include "net/net_error.h"
+#include "net/socket.h"
 #include "net/socks5.h"
 
 namespace tarnwell {
@@ -20,9 +21,9 @@ struct HttpLimits {
     // The longest wait for one step: connecting, one send, one receive, one
     // reply of the proxy.
     std::chrono::milliseconds wait{std::chrono::seconds(30)};
-    // The longest the whole exchange may take, so a server that trickles bytes
-    // cannot hold the caller either.
-    std::chrono::milliseconds total{std::chrono::seconds(120)};
+    // The longest the whole exchange may take, resolving included, so a server
+    // that trickles bytes cannot hold the caller either.
+    std::chrono::milliseconds total{std::chrono::seconds(30)};
 };
 
 struct HttpResult {
@@ -36,7 +37,9 @@ struct HttpResult {
 
 class HttpClient {
   public:
-    explicit HttpClient(HttpLimits limits = {});
+    // `resolver` finds the addresses of the server's or the proxy's name; the
+    // system's when empty.
+    explicit HttpClient(HttpLimits limits = {}, NameResolver resolver = {});
 
     // GET of `url` ("http://host[:port]/path"). Through `proxy` when given: the
     // proxy's name is resolved here, the server's name by the proxy.
@@ -44,6 +47,7 @@ class HttpClient {
 
   private:
     HttpLimits limits_;
+    NameResolver resolver_;
 };
 
 }  // namespace tarnwell

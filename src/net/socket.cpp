@@ -3,14 +3,19 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include <mutex>
 #else
 #include <fcntl.h>
 #include <netdb.h>
@@ -42,8 +47,8 @@ bool ConnectPending(int code) {
 void CloseNative(NativeSocket s) {
     closesocket(s);
 }
-int PollNative(pollfd* fds, int timeout_ms) {
-    return WSAPoll(fds, 1, timeout_ms);
+int PollNative(pollfd* fds, std::size_t count, int timeout_ms) {
+    return WSAPoll(fds, static_cast<ULONG>(count), timeout_ms);
 }
 
 bool SetNonBlocking(NativeSocket s) {
@@ -109,8 +114,8 @@ bool ConnectPending(int code) {
 void CloseNative(NativeSocket s) {
     ::close(s);
 }
-int PollNative(pollfd* fds, int timeout_ms) {
-    return ::poll(fds, 1, timeout_ms);
+int PollNative(pollfd* fds, std::size_t count, int timeout_ms) {
+    return ::poll(fds, static_cast<nfds_t>(count), timeout_ms);
 }
 
 bool SetNonBlocking(NativeSocket s) {
@@ -159,7 +164,7 @@ int WaitNative(NativeSocket s, short events, NetDeadline deadline) {
         fd.fd = s;
         fd.events = events;
         int left = MillisecondsLeft(deadline);
-        int n = PollNative(&fd, left);
+        int n = PollNative(&fd, 1, left);
         if (n > 0) return 0;
         if (n == 0) return TimedOutCode();
         int code = LastSocketError();
@@ -215,18 +220,114 @@ bool TcpSocket::is_open() const {
     return handle_ != -1;
 }
 
-NetError TcpSocket::Connect(const std::string& host, std::uint16_t port, NetDeadline deadline) {
-    Close();
-    if (!StartWinsock()) return SocketError(LastSocketError(), "Cannot start the socket layer");
+namespace {
 
+// RFC 8305's connection attempt delay: a healthy handshake is over long
+// before it, and an address that never answers costs no more than it.
+constexpr std::chrono::milliseconds kAttemptDelay{250};
+
+int AddressNotAvailableCode() {
+#ifdef _WIN32
+    return WSAEADDRNOTAVAIL;
+#else
+    return EADDRNOTAVAIL;
+#endif
+}
+
+// The result of a resolver that runs on a thread of its own; shared with that
+// thread, which may outlive the wait for it.
+struct Resolution {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    NetError error;
+    std::vector<std::string> addresses;
+};
+
+// getaddrinfo has no time limit of its own, and the system resolver's can add
+// up to far more than the caller may wait. The resolver therefore runs on a
+// thread that is left behind when the deadline passes first; its answer then
+// goes nowhere.
+NetError ResolveBefore(const NameResolver& resolver, const std::string& host, NetDeadline deadline,
+                       std::vector<std::string>& addresses) {
+    auto state = std::make_shared<Resolution>();
+    try {
+        std::thread([state, resolver, host] {
+            std::vector<std::string> found;
+            NetError error = resolver(host, found);
+            std::lock_guard<std::mutex> lock(state->mutex);
+            state->error = std::move(error);
+            state->addresses = std::move(found);
+            state->done = true;
+            state->finished.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: resolve here, with the system's own limits.
+        return resolver(host, addresses);
+    }
+    std::unique_lock<std::mutex> lock(state->mutex);
+    if (!state->finished.wait_until(lock, deadline, [&] { return state->done; })) {
+        return SocketError(TimedOutCode(), "Cannot resolve " + host);
+    }
+    addresses = std::move(state->addresses);
+    return std::move(state->error);
+}
+
+bool IsIpv6(const std::string& address) {
+    return address.find(':') != std::string::npos;
+}
+
+// RFC 8305 section 4: the families take turns, starting with the resolver's
+// first choice, so one dead family cannot hold back the other for long.
+std::vector<std::string> Interleaved(const std::vector<std::string>& addresses) {
+    if (addresses.empty()) return {};
+    const bool firstIpv6 = IsIpv6(addresses.front());
+    std::vector<std::string> first;
+    std::vector<std::string> second;
+    for (const std::string& a : addresses) (IsIpv6(a) == firstIpv6 ? first : second).push_back(a);
+    std::vector<std::string> order;
+    for (std::size_t i = 0; i < std::max(first.size(), second.size()); ++i) {
+        if (i < first.size()) order.push_back(first[i]);
+        if (i < second.size()) order.push_back(second[i]);
+    }
+    return order;
+}
+
+struct NumericAddress {
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+    int family = 0;
+};
+
+bool ToNumericAddress(const std::string& text, std::uint16_t port, NumericAddress& out) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(port);
+    if (::getaddrinfo(text.c_str(), service.c_str(), &hints, &found) != 0) return false;
+    const bool fits = found->ai_addrlen <= sizeof out.storage;
+    if (fits) {
+        std::memcpy(&out.storage, found->ai_addr, found->ai_addrlen);
+        out.length = static_cast<socklen_t>(found->ai_addrlen);
+        out.family = found->ai_family;
+    }
+    ::freeaddrinfo(found);
+    return fits;
+}
+
+}  // namespace
+
+NetError ResolveWithSystem(const std::string& host, std::vector<std::string>& addresses) {
+    addresses.clear();
+    if (!StartWinsock()) return SocketError(LastSocketError(), "Cannot start the socket layer");
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
     addrinfo* found = nullptr;
-    const std::string service = std::to_string(port);
-    // getaddrinfo has no time limit of its own; the system resolver's limits apply.
-    int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
+    int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
     if (rc != 0) {
 #ifndef _WIN32
         if (rc == EAI_SYSTEM) {
@@ -238,47 +339,125 @@ NetError TcpSocket::Connect(const std::string& host, std::uint16_t port, NetDead
         return MakeNetError(NetErrorKind::kResolve,
                             "Cannot resolve " + host + ": " + ResolverErrorText(rc), rc);
     }
-
-    int last_code = 0;
     for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
-        NativeSocket s = ::socket(a->ai_family, a->ai_socktype, a->ai_protocol);
-        if (s == kNoSocket) {
-            last_code = LastSocketError();
+        char text[1025] = {};
+        if (::getnameinfo(a->ai_addr, static_cast<socklen_t>(a->ai_addrlen), text, sizeof text,
+                          nullptr, 0, NI_NUMERICHOST) != 0) {
             continue;
         }
-        if (!SetNonBlocking(s)) {
-            last_code = LastSocketError();
-            CloseNative(s);
-            continue;
-        }
-        int code = 0;
-        if (::connect(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) != 0) {
-            code = LastSocketError();
-            if (ConnectPending(code)) {
-                code = WaitNative(s, POLLOUT, deadline);
-                if (code == 0) {
-                    int so_error = 0;
-                    socklen_t len = sizeof so_error;
-                    if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&so_error),
-                                     &len) != 0) {
-                        code = LastSocketError();
-                    } else {
-                        code = so_error;
-                    }
-                }
-            }
-        }
-        if (code == 0) {
-            ::freeaddrinfo(found);
-            handle_ = static_cast<std::intptr_t>(s);
-            return {};
-        }
-        CloseNative(s);
-        last_code = code;
-        if (code == TimedOutCode()) break;  // the deadline is spent for every address
+        if (std::find(addresses.begin(), addresses.end(), text) == addresses.end())
+            addresses.emplace_back(text);
     }
     ::freeaddrinfo(found);
-    return SocketError(last_code, "Cannot connect to " + host + " port " + service);
+    return {};
+}
+
+NetError TcpSocket::Connect(const std::string& host, std::uint16_t port, NetDeadline deadline,
+                            const NameResolver& resolver) {
+    Close();
+    if (!StartWinsock()) return SocketError(LastSocketError(), "Cannot start the socket layer");
+
+    std::vector<std::string> addresses;
+    if (NetError e = ResolveBefore(resolver ? resolver : NameResolver(ResolveWithSystem), host,
+                                   deadline, addresses);
+        !e.ok()) {
+        return e;
+    }
+    const std::string service = std::to_string(port);
+    const std::vector<std::string> order = Interleaved(addresses);
+    if (order.empty()) {
+        return SocketError(AddressNotAvailableCode(),
+                           "Cannot connect to " + host + " port " + service);
+    }
+
+    // The attempts race: a new one starts every kAttemptDelay, or at once when
+    // the last one failed, and the first to connect wins. So an address that
+    // swallows every packet costs a moment, not the whole time of the check.
+    std::vector<NativeSocket> pending;
+    auto closePending = [&] {
+        for (NativeSocket s : pending) CloseNative(s);
+        pending.clear();
+    };
+    std::size_t next = 0;
+    NetDeadline nextStart = NetClock::now();
+    int lastCode = 0;
+    for (;;) {
+        const NetDeadline now = NetClock::now();
+        if (now >= deadline) {
+            closePending();
+            lastCode = TimedOutCode();
+            break;
+        }
+        if (next < order.size() && (pending.empty() || now >= nextStart)) {
+            NumericAddress address;
+            if (!ToNumericAddress(order[next++], port, address)) {
+                lastCode = AddressNotAvailableCode();
+                continue;
+            }
+            NativeSocket s = ::socket(address.family, SOCK_STREAM, IPPROTO_TCP);
+            if (s == kNoSocket) {
+                lastCode = LastSocketError();
+                continue;
+            }
+            if (!SetNonBlocking(s)) {
+                lastCode = LastSocketError();
+                CloseNative(s);
+                continue;
+            }
+            if (::connect(s, reinterpret_cast<const sockaddr*>(&address.storage), address.length) ==
+                0) {
+                closePending();
+                handle_ = static_cast<std::intptr_t>(s);
+                return {};
+            }
+            const int code = LastSocketError();
+            if (!ConnectPending(code)) {
+                CloseNative(s);
+                lastCode = code;
+                continue;
+            }
+            pending.push_back(s);
+            nextStart = NetClock::now() + kAttemptDelay;
+            continue;
+        }
+        if (pending.empty()) break;  // every address has failed
+
+        NetDeadline until = deadline;
+        if (next < order.size()) until = std::min(until, nextStart);
+        std::vector<pollfd> fds(pending.size());
+        for (std::size_t i = 0; i < pending.size(); ++i) {
+            fds[i].fd = pending[i];
+            fds[i].events = POLLOUT;
+        }
+        const int n = PollNative(fds.data(), fds.size(), MillisecondsLeft(until));
+        if (n < 0) {
+            const int code = LastSocketError();
+            if (Interrupted(code)) continue;
+            closePending();
+            lastCode = code;
+            break;
+        }
+        for (std::size_t i = fds.size(); i-- > 0;) {
+            if (fds[i].revents == 0) continue;
+            const NativeSocket s = pending[i];
+            pending.erase(pending.begin() + static_cast<std::ptrdiff_t>(i));
+            int soError = 0;
+            socklen_t length = sizeof soError;
+            const int code = ::getsockopt(s, SOL_SOCKET, SO_ERROR,
+                                          reinterpret_cast<char*>(&soError), &length) != 0
+                                 ? LastSocketError()
+                                 : soError;
+            if (code == 0) {
+                closePending();
+                handle_ = static_cast<std::intptr_t>(s);
+                return {};
+            }
+            CloseNative(s);
+            lastCode = code;
+            nextStart = NetClock::now();
+        }
+    }
+    return SocketError(lastCode, "Cannot connect to " + host + " port " + service);
 }
 
 NetError TcpSocket::Wait(bool for_write, NetDeadline deadline) {

@@ -6,8 +6,10 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "net/net_error.h"
 
@@ -15,6 +17,15 @@ namespace tarnwell {
 
 using NetClock = std::chrono::steady_clock;
 using NetDeadline = NetClock::time_point;
+
+// Finds the numeric addresses ("192.0.2.1", "::1") of a host name, in the order
+// to try them. May be called on a thread of its own, which the caller stops
+// waiting for at its deadline.
+using NameResolver =
+    std::function<NetError(const std::string& host, std::vector<std::string>& addresses)>;
+
+// The system's resolver (getaddrinfo): its order, duplicates left out.
+NetError ResolveWithSystem(const std::string& host, std::vector<std::string>& addresses);
 
 class TcpSocket {
   public:
@@ -25,10 +36,13 @@ class TcpSocket {
     TcpSocket(const TcpSocket&) = delete;
     TcpSocket& operator=(const TcpSocket&) = delete;
 
-    // Resolves `host` and connects to the first of its addresses that accepts,
-    // trying them in the resolver's order. kResolve or kSocket on failure; the
-    // socket code is the last address's.
-    NetError Connect(const std::string& host, std::uint16_t port, NetDeadline deadline);
+    // Resolves `host` and connects to one of its addresses: attempts start
+    // 250 ms apart, the address families taking turns (RFC 8305), and the first
+    // to connect wins. Resolving counts against the deadline too. kResolve or
+    // kSocket on failure; the socket code is that of the last attempt to fail,
+    // ETIMEDOUT / WSAETIMEDOUT when the deadline ended the try.
+    NetError Connect(const std::string& host, std::uint16_t port, NetDeadline deadline,
+                     const NameResolver& resolver = {});
 
     NetError SendAll(std::string_view bytes, NetDeadline deadline);
 

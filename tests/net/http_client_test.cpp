@@ -6,6 +6,9 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -210,6 +213,105 @@ TEST(HttpClient, AServerThatNeverAnswersTimesOut) {
         EXPECT_EQ(result.error.code, ETIMEDOUT);
         EXPECT_LT(elapsed, std::chrono::seconds(5));
     }
+}
+
+// A resolver that gives the same addresses for every name.
+NameResolver Resolving(std::vector<std::string> addresses) {
+    return [addresses](const std::string&, std::vector<std::string>& found) {
+        found = addresses;
+        return NetError{};
+    };
+}
+
+TEST(HttpClient, AnAddressThatSwallowsTheConnectionDoesNotStopTheNext) {
+    ScriptedServer server(Answer("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", false));
+    // Same port, other loopback addresses: one black hole per family, one
+    // address where nothing listens.
+    testing::BlackHole hole4("127.0.0.2", server.port());
+    testing::BlackHole hole6("::1", server.port());
+    const std::string url =
+        "http://updates.test:" + std::to_string(server.port()) + "/versions/versions.xml";
+    struct Case {
+        const char* name;
+        std::vector<std::string> addresses;
+    };
+    const Case cases[] = {
+        {"dead IPv6 first", {"::1", "127.0.0.1"}},
+        {"two dead addresses first", {"127.0.0.2", "::1", "127.0.0.1"}},
+        {"refused first", {"127.0.0.3", "127.0.0.1"}},
+        {"not an address first", {"updates.test", "127.0.0.1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Each address alone could use up the whole limit.
+        HttpLimits limits;
+        limits.wait = limits.total = std::chrono::seconds(10);
+        HttpResult result = HttpClient(limits, Resolving(c.addresses)).Get(url, std::nullopt);
+        ASSERT_TRUE(result.ok()) << result.error.text;
+        EXPECT_EQ(result.body, "ok");
+    }
+}
+
+TEST(HttpClient, OneLimitBoundsResolvingAndConnecting) {
+    ScriptedServer server(Answer("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", false));
+    testing::BlackHole hole("127.0.0.2", server.port());
+    const std::string url =
+        "http://updates.test:" + std::to_string(server.port()) + "/versions/versions.xml";
+    HttpLimits limits;
+    limits.wait = std::chrono::seconds(10);
+    limits.total = std::chrono::milliseconds(600);
+
+    // A resolver that answers long after the limit, but does answer, so the
+    // thread left waiting for it ends with the test.
+    auto slow = std::make_shared<std::pair<std::mutex, std::condition_variable>>();
+    auto released = std::make_shared<bool>(false);
+    NameResolver stuck = [slow, released](const std::string&, std::vector<std::string>& found) {
+        std::unique_lock<std::mutex> lock(slow->first);
+        slow->second.wait_for(lock, std::chrono::seconds(5), [&] { return *released; });
+        found = {"127.0.0.1"};
+        return NetError{};
+    };
+    struct Case {
+        const char* name;
+        NameResolver resolver;
+    };
+    const Case cases[] = {
+        {"resolving never ends", stuck},
+        {"the only address swallows the connection", Resolving({"127.0.0.2"})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto start = Clock::now();
+        HttpResult result = HttpClient(limits, c.resolver).Get(url, std::nullopt);
+        EXPECT_EQ(result.error.kind, NetErrorKind::kSocket) << result.error.text;
+        EXPECT_EQ(result.error.code, ETIMEDOUT);
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
+    }
+    {
+        std::lock_guard<std::mutex> lock(slow->first);
+        *released = true;
+    }
+    slow->second.notify_all();
+
+    NetError unknown = MakeNetError(NetErrorKind::kResolve, "Cannot resolve updates.test", -2);
+    HttpResult result = HttpClient(limits, [&](const std::string&, std::vector<std::string>&) {
+                            return unknown;
+                        }).Get(url, std::nullopt);
+    EXPECT_EQ(result.error.kind, NetErrorKind::kResolve);
+    EXPECT_EQ(result.error.code, -2);
+}
+
+TEST(HttpClient, OverIpv6) {
+    ScriptedServer server(Answer("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", false), "::1");
+    HttpResult result =
+        HttpClient(TestLimits())
+            .Get("http://[::1]:" + std::to_string(server.port()) + "/versions/versions.xml",
+                 std::nullopt);
+    ASSERT_TRUE(result.ok()) << result.error.text;
+    EXPECT_EQ(result.body, "ok");
+    std::vector<std::string> requests = WaitForSessions(server, 1);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].find("GET /versions/versions.xml HTTP/1.1\r\nHost: [::1]:"), 0u);
 }
 
 TEST(HttpClient, RefusesAnAddressItCannotFetch) {

@@ -1,6 +1,7 @@
 #include "net/loopback_servers.h"
 
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <stdexcept>
 
 extern char** environ;
@@ -28,11 +30,49 @@ sockaddr_in Loopback(std::uint16_t port) {
     return address;
 }
 
-bool CanConnect(std::uint16_t port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+// A numeric address and port; throws for anything but a numeric address.
+sockaddr_storage AddressOf(const std::string& text, std::uint16_t port, socklen_t& length) {
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(text.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
+        throw std::runtime_error("not a numeric address: " + text);
+    sockaddr_storage address{};
+    std::memcpy(&address, found->ai_addr, found->ai_addrlen);
+    length = static_cast<socklen_t>(found->ai_addrlen);
+    ::freeaddrinfo(found);
+    return address;
+}
+
+std::uint16_t PortOf(const sockaddr_storage& address) {
+    if (address.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port);
+    return ntohs(reinterpret_cast<const sockaddr_in&>(address).sin_port);
+}
+
+// Listens on `text` at `port` (any free one when 0) with the given queue;
+// returns the descriptor and sets `port`.
+int Listen(const std::string& text, int backlog, std::uint16_t& port) {
+    socklen_t length = 0;
+    sockaddr_storage address = AddressOf(text, port, length);
+    int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(fd, backlog) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        if (fd >= 0) ::close(fd);
+        throw std::runtime_error("cannot listen on " + text);
+    }
+    port = PortOf(address);
+    return fd;
+}
+
+bool CanConnect(const std::string& text, std::uint16_t port) {
+    socklen_t length = 0;
+    sockaddr_storage address = AddressOf(text, port, length);
+    int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
-    sockaddr_in address = Loopback(port);
-    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0;
     ::close(fd);
     return ok;
 }
@@ -112,17 +152,10 @@ void ServerConnection::Reset() {
     fd_ = -1;
 }
 
-ScriptedServer::ScriptedServer(Session session) : session_(std::move(session)) {
-    listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = Loopback(0);
-    socklen_t length = sizeof address;
-    if (listen_fd_ < 0 ||
-        ::bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listen_fd_, 8) != 0 ||
-        ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw std::runtime_error("cannot listen on 127.0.0.1");
-    }
-    port_ = ntohs(address.sin_port);
+ScriptedServer::ScriptedServer(Session session, const std::string& address)
+    : session_(std::move(session)) {
+    port_ = 0;
+    listen_fd_ = Listen(address, 8, port_);
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -165,13 +198,30 @@ std::uint16_t UnusedPort() {
     return ntohs(address.sin_port);
 }
 
-std::optional<Microsocks> Microsocks::Start(const std::string& user, const std::string& password) {
+BlackHole::BlackHole(const std::string& address, std::uint16_t port) : port_(port) {
+    // A queue of none still takes one connection; the filler is that one, and
+    // every SYN after it is dropped until the listener goes.
+    listen_fd_ = Listen(address, 0, port_);
+    socklen_t length = 0;
+    sockaddr_storage target = AddressOf(address, port_, length);
+    filler_fd_ = ::socket(target.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (filler_fd_ < 0 || ::connect(filler_fd_, reinterpret_cast<sockaddr*>(&target), length) != 0)
+        throw std::runtime_error("cannot fill the queue on " + address);
+}
+
+BlackHole::~BlackHole() {
+    if (filler_fd_ >= 0) ::close(filler_fd_);
+    if (listen_fd_ >= 0) ::close(listen_fd_);
+}
+
+std::optional<Microsocks> Microsocks::Start(const std::string& user, const std::string& password,
+                                            const std::string& address) {
     // The port is free when picked but could be taken before microsocks binds
     // it; a few attempts make that race harmless.
     for (int attempt = 0; attempt < 5; ++attempt) {
         std::uint16_t port = UnusedPort();
         std::string port_text = std::to_string(port);
-        std::vector<std::string> args = {"microsocks", "-i", "127.0.0.1", "-p", port_text};
+        std::vector<std::string> args = {"microsocks", "-i", address, "-p", port_text};
         if (!user.empty()) {
             args.insert(args.end(), {"-u", user, "-P", password});
         }
@@ -185,7 +235,7 @@ std::optional<Microsocks> Microsocks::Start(const std::string& user, const std::
         Microsocks process(pid, port);
         const auto end = Clock::now() + std::chrono::seconds(5);
         while (Clock::now() < end) {
-            if (CanConnect(port)) return process;
+            if (CanConnect(address, port)) return process;
             int status = 0;
             if (::waitpid(pid, &status, WNOHANG) == pid) {
                 process.pid_ = -1;  // exited: the binary is missing or the port was taken

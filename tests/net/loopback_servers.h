@@ -1,7 +1,8 @@
 #pragma once
-// Real servers for the network client's tests, on 127.0.0.1 only: a scripted
-// TCP server that runs one session function per connection on its own thread,
-// and a microsocks process. Every wait is bounded; nothing here sleeps blindly.
+// Real servers for the network client's tests, on loopback addresses only: a
+// scripted TCP server that runs one session function per connection on its own
+// thread, a black hole, and a microsocks process. Every wait is bounded; nothing here sleeps
+// blindly.
 
 #include <sys/types.h>
 
@@ -54,7 +55,8 @@ class ScriptedServer {
   public:
     using Session = std::function<void(ServerConnection&)>;
 
-    explicit ScriptedServer(Session session);
+    // Listens on `address`: 127.0.0.1, ::1 or another loopback address.
+    explicit ScriptedServer(Session session, const std::string& address = "127.0.0.1");
     ~ScriptedServer();
 
     std::uint16_t port() const { return port_; }
@@ -77,12 +79,33 @@ class ScriptedServer {
 // A port on 127.0.0.1 that nothing listens on at the moment of the call.
 std::uint16_t UnusedPort();
 
+// A loopback address and port that swallow every connection attempt: a
+// listener whose queue is full, so the kernel drops the SYNs and a client
+// waits as it would for an address whose network is routed but dead.
+class BlackHole {
+  public:
+    // On `port`, or a free one when 0.
+    explicit BlackHole(const std::string& address = "127.0.0.2", std::uint16_t port = 0);
+    ~BlackHole();
+    BlackHole(const BlackHole&) = delete;
+    BlackHole& operator=(const BlackHole&) = delete;
+
+    std::uint16_t port() const { return port_; }
+
+  private:
+    int listen_fd_ = -1;
+    int filler_fd_ = -1;
+    std::uint16_t port_ = 0;
+};
+
 // A microsocks process on a free 127.0.0.1 port, with or without a user; stopped
 // when destroyed. nullopt when microsocks is not installed or will not listen.
 class Microsocks {
   public:
+    // Listens on `address` (127.0.0.1 or ::1).
     static std::optional<Microsocks> Start(const std::string& user = {},
-                                           const std::string& password = {});
+                                           const std::string& password = {},
+                                           const std::string& address = "127.0.0.1");
     Microsocks(Microsocks&& other) noexcept;
     Microsocks& operator=(Microsocks&&) = delete;
     ~Microsocks();

@@ -315,3 +315,53 @@ TEST(Microsocks, WithUserAndPassword) {
 
 }  // namespace
 }  // namespace tarnwell
+
+namespace tarnwell {
+namespace {
+
+TEST(Microsocks, AProxyGivenByNameIsReachedByItsWorkingAddress) {
+    auto socks = Microsocks::Start();
+    if (!socks) GTEST_SKIP() << "microsocks is not installed (scripts/setup.sh installs it)";
+    ScriptedServer server(Serve());
+    testing::BlackHole hole("127.0.0.2", socks->port());
+    HttpLimits limits;
+    limits.wait = limits.total = std::chrono::seconds(10);
+    NameResolver resolver = [](const std::string& host, std::vector<std::string>& found) {
+        if (host != "proxy.test")
+            return MakeNetError(NetErrorKind::kResolve, "unknown " + host, -2);
+        found = {"127.0.0.2", "127.0.0.1"};
+        return NetError{};
+    };
+    HttpResult result =
+        HttpClient(limits, resolver)
+            .Get(TargetUrl(server), Socks5Proxy{"proxy.test", socks->port(), {}, {}});
+    ASSERT_TRUE(result.ok()) << result.error.text;
+    EXPECT_EQ(result.body, kDocument);
+}
+
+TEST(Microsocks, OverIpv6) {
+    auto socks = Microsocks::Start({}, {}, "::1");
+    if (!socks) GTEST_SKIP() << "microsocks is not installed or ::1 is missing";
+    ScriptedServer server4(Serve());
+    ScriptedServer server6(Serve(), "::1");
+    struct Case {
+        const char* name;
+        std::string url;
+    };
+    const Case cases[] = {
+        {"IPv4 target", TargetUrl(server4)},
+        {"IPv6 target by its literal",
+         "http://[::1]:" + std::to_string(server6.port()) + "/versions/versions.xml"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HttpResult result =
+            HttpClient(TestLimits()).Get(c.url, Socks5Proxy{"::1", socks->port(), {}, {}});
+        ASSERT_TRUE(result.ok()) << result.error.text;
+        EXPECT_EQ(result.body, kDocument);
+    }
+    EXPECT_EQ(WaitForSessions(server6, 1).size(), 1u);
+}
+
+}  // namespace
+}  // namespace tarnwell
