@@ -37,8 +37,11 @@ if [ "${#missing[@]}" -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The time-stamp tests compare the C locale with United States English.
-if ! locale -a 2>/dev/null | grep -qi '^en_US\.utf8$'; then
-    "${sudo_cmd[@]}" sed -i 's/^# *en_US.UTF-8 UTF-8/en_US.UTF-8 UTF-8/' /etc/locale.gen
+# The time-stamp tests compare the C locale with United States English; the
+# update check is tried under German, whose decimal separator is a comma.
+if ! locale -a 2>/dev/null | grep -qi '^en_US\.utf8$' ||
+    ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf8$'; then
+    "${sudo_cmd[@]}" sed -i -e 's/^# *en_US.UTF-8 UTF-8/en_US.UTF-8 UTF-8/' \
+        -e 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/' /etc/locale.gen
     "${sudo_cmd[@]}" locale-gen >/dev/null
 fi

@@ -4,8 +4,8 @@
 #include <QDomElement>
 #include <QDomNode>
 #include <QDomNodeList>
-#include <charconv>
-#include <system_error>
+
+#include "net/update_check.h"
 
 namespace tarnwell {
 namespace {
@@ -89,10 +89,6 @@ VersionsReading Read(QDomDocument& document, const QByteArray& body, const QStri
     return reading;
 }
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 }  // namespace
 
 VersionsReading ReadVersionsDocument(QDomDocument& document, const QByteArray& body,
@@ -100,52 +96,6 @@ VersionsReading ReadVersionsDocument(QDomDocument& document, const QByteArray& b
     VersionsReading reading = Read(document, body, product, decimalSeparator);
     document.clear();
     return reading;
-}
-
-std::optional<double> ParseVersionNumber(std::string_view text, std::string_view decimalSeparator) {
-    if (decimalSeparator.empty()) decimalSeparator = ".";
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
-
-    // Rewritten with "." so the conversion does not depend on any locale.
-    std::string number;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        if (text[i] == '-') number += '-';
-        ++i;
-    }
-    bool digits = false;
-    bool separator = false;
-    while (i < text.size()) {
-        if (IsDigit(text[i])) {
-            number += text[i++];
-            digits = true;
-        } else if (!separator && text.substr(i, decimalSeparator.size()) == decimalSeparator) {
-            number += '.';
-            i += decimalSeparator.size();
-            separator = true;
-        } else {
-            break;
-        }
-    }
-    if (!digits) return std::nullopt;
-    if (i < text.size() && (text[i] == 'E' || text[i] == 'e')) {
-        number += 'e';
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) number += text[i++];
-        bool exponentDigits = false;
-        while (i < text.size() && IsDigit(text[i])) {
-            number += text[i++];
-            exponentDigits = true;
-        }
-        if (!exponentDigits) return std::nullopt;
-    }
-    while (i < text.size() && text[i] == ' ') ++i;
-    if (i != text.size()) return std::nullopt;
-
-    double value = 0;
-    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-    if (error != std::errc() || end != number.data() + number.size()) return std::nullopt;
-    return value;
 }
 
 }  // namespace tarnwell

@@ -44,10 +44,4 @@ struct VersionsReading {
 VersionsReading ReadVersionsDocument(QDomDocument& document, const QByteArray& body,
                                      const QString& product, std::string_view decimalSeparator);
 
-// The version number as the user's region writes it: optional leading spaces,
-// an optional sign, digits with at most one `decimalSeparator` among them, an
-// optional exponent, optional trailing spaces; nothing else. nullopt for any
-// other text and for a number beyond the range of a double.
-std::optional<double> ParseVersionNumber(std::string_view text, std::string_view decimalSeparator);
-
 }  // namespace tarnwell

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/time_stamp.h"
+#include "platform/decimal_separator.h"
 #include "platform/linux/langinfo_settings.h"
 #include "platform/linux/utf8.h"
 #include "platform/path_syntax.h"
@@ -166,6 +167,29 @@ TEST(LinuxRegionalSettings, TimeStampUnderTheUsersLocale) {
     EXPECT_EQ(FormatTimeStamp(afternoon, ReadRegionalSettings()), "06/14/06 15:04:05")
         << "an unknown locale falls back to C";
     ::unsetenv("LC_ALL");
+}
+
+// Read from the environment at every call, whatever the program's own locale.
+TEST(LinuxRegionalSettings, DecimalSeparatorOfTheUsersLocale) {
+    struct Case {
+        const char* variable;
+        const char* locale;
+        const char* separator;
+    } cases[] = {
+        {"LC_ALL", "C", "."},
+        {"LC_ALL", "en_US.UTF-8", "."},
+        {"LC_ALL", "de_DE.UTF-8", ","},
+        {"LC_NUMERIC", "de_DE.UTF-8", ","},
+        {"LC_ALL", "no_SUCH.locale", "."},  // an unknown locale: the C locale's
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.variable) + "=" + c.locale);
+        ::unsetenv("LC_ALL");
+        ::setenv(c.variable, c.locale, 1);
+        EXPECT_EQ(DecimalSeparator(), c.separator)
+            << "is the locale installed? (scripts/setup.sh generates it)";
+        ::unsetenv(c.variable);
+    }
 }
 
 TEST(LinuxRegionalSettings, DaysCountFromTheEndOf1899) {

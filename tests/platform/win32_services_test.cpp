@@ -11,6 +11,8 @@
 #include <fstream>
 #include <string>
 
+#include "platform/decimal_separator.h"
+#include "platform/decimal_separator.h"
 #include "platform/directory_reader.h"
 #include "platform/file_queries.h"
 #include "platform/help_viewer.h"
@@ -102,6 +104,7 @@ TEST(Win32RegionalSettings, ReadsUnitedStatesEnglishUnderTheTestLocale) {
     EXPECT_EQ(s.amDesignator, "AM");
     EXPECT_EQ(s.pmDesignator, "PM");
     EXPECT_FALSE(s.designatorFirst);
+    EXPECT_EQ(DecimalSeparator(), ".");
 }
 
 // The C library's local time and GetLocalTime must agree on the fields, or a

@@ -1,5 +1,5 @@
 // The versions document: which elements count, what their text may be, the
-// namespaces and encodings, and the version number in the user's region.
+// namespaces and encodings, and what it does with a DOCTYPE and entities.
 
 #include "ui/versions_document.h"
 
@@ -8,7 +8,6 @@
 
 #include "ui/app_constants.h"
 
-using tarnwell::ParseVersionNumber;
 using tarnwell::ReadVersionsDocument;
 using tarnwell::VersionsReading;
 using Outcome = tarnwell::VersionsReading::Outcome;
@@ -30,8 +29,6 @@ class VersionsDocumentTest : public QObject {
   private slots:
     void readsTheDocument_data();
     void readsTheDocument();
-    void parsesTheVersionNumber_data();
-    void parsesTheVersionNumber();
 };
 
 void VersionsDocumentTest::readsTheDocument_data() {
@@ -136,6 +133,27 @@ void VersionsDocumentTest::readsTheDocument_data() {
     malformed("not well-formed", "<ProductVersions><Tarnwell>", "not a valid XML document");
     malformed("an HTML page", "<html><body>Moved</p></body></html>", "not a valid XML document");
     malformed("empty body", "", "not a valid XML document");
+
+    // A DOCTYPE is read, but entities never reach out or grow without bound.
+    found("a DOCTYPE without entities",
+          "<!DOCTYPE ProductVersions><ProductVersions><Tarnwell><Version>1.2</Version><URL>" + u +
+              "</URL></Tarnwell></ProductVersions>",
+          1.2, true, url);
+    QByteArray laughs = "<?xml version='1.0'?><!DOCTYPE ProductVersions [<!ENTITY l0 'ha'>";
+    for (int i = 1; i <= 10; ++i)
+        laughs += "<!ENTITY l" + QByteArray::number(i) + " '" +
+                  QByteArray("&l").append(QByteArray::number(i - 1)).append(';').repeated(10) +
+                  "'>";
+    laughs +=
+        "]><ProductVersions><Tarnwell><Version>1.2</Version><URL>&l10;</URL></Tarnwell>"
+        "</ProductVersions>";
+    malformed("billion laughs", laughs, "not a valid XML document");
+    // The external entity is not fetched: nothing of the local file gets in.
+    found("an external SYSTEM entity",
+          "<?xml version='1.0'?><!DOCTYPE ProductVersions [<!ENTITY secret SYSTEM "
+          "'file:///etc/hostname'>]><ProductVersions><Tarnwell><Version>1.2</Version>"
+          "<URL>&secret;</URL></Tarnwell></ProductVersions>",
+          1.2, true, QString());
 }
 
 void VersionsDocumentTest::readsTheDocument() {
@@ -159,50 +177,6 @@ void VersionsDocumentTest::readsTheDocument() {
     QCOMPARE(reading.version, version);
     QCOMPARE(reading.version > tarnwell::AppConstants::VersionNumber, newer);
     QCOMPARE(reading.url, url);
-}
-
-void VersionsDocumentTest::parsesTheVersionNumber_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("separator");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<double>("value");
-
-    auto row = [](const char* text, const char* separator, bool valid, double value) {
-        QTest::newRow(QByteArray(text).append(" | ").append(separator).constData())
-            << QString::fromUtf8(text) << QString::fromUtf8(separator) << valid << value;
-    };
-    row("1.1", ".", true, 1.1);
-    row("1,2", ",", true, 1.2);
-    row("1.2", ",", false, 0);  // the region writes a comma
-    row("1,2", ".", false, 0);
-    row("  +1.5e1  ", ".", true, 15);
-    row("-0.9", ".", true, -0.9);
-    row("1.", ".", true, 1);
-    row(".5", ".", true, 0.5);
-    row("2E-1", ".", true, 0.2);
-    row("1.2.3", ".", false, 0);
-    row("1e", ".", false, 0);
-    row(".", ".", false, 0);
-    row("", ".", false, 0);
-    row("1 .2", ".", false, 0);
-    row("\t1.2", ".", false, 0);
-    row("0x10", ".", false, 0);
-    row("1e999", ".", false, 0);
-    row("1\xc2\xa0"
-        "2",
-        "\xc2\xa0", true, 1.2);  // a separator of more than one byte
-}
-
-void VersionsDocumentTest::parsesTheVersionNumber() {
-    QFETCH(QString, text);
-    QFETCH(QString, separator);
-    QFETCH(bool, valid);
-    QFETCH(double, value);
-
-    const std::optional<double> number =
-        ParseVersionNumber(text.toStdString(), separator.toStdString());
-    QCOMPARE(number.has_value(), valid);
-    if (valid) QCOMPARE(*number, value);
 }
 
 QTEST_APPLESS_MAIN(VersionsDocumentTest)
