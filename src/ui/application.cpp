@@ -7,6 +7,7 @@
 #include "ui/app_constants.h"
 #include "ui/fMain.h"
 #include "ui/help.h"
+#include "ui/plain_message_box.h"
 #include "ui/qt_dispatcher.h"
 #include "ui/watch_services.h"
 
@@ -18,17 +19,15 @@ QString ErrorDisplayText(const QString& message) {
 }
 
 void ShowErrorMessage(const QString& message) {
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(),
-                    ErrorDisplayText(message), QMessageBox::Ok);
+    PlainMessageBox box(QMessageBox::Critical, QApplication::applicationName(),
+                        ErrorDisplayText(message), QMessageBox::Ok);
     box.setObjectName(QStringLiteral("ErrorDisplay"));
     box.exec();
 }
 
-namespace {
-
-QString MessageOf(std::exception_ptr error) {
+QString FailureDescription(std::exception_ptr failure) {
     try {
-        std::rethrow_exception(error);
+        std::rethrow_exception(failure);
     } catch (const std::exception& e) {
         return QString::fromLocal8Bit(e.what());
     } catch (...) {
@@ -36,7 +35,13 @@ QString MessageOf(std::exception_ptr error) {
     }
 }
 
-}  // namespace
+void ReportFailures(const std::function<void()>& work) {
+    try {
+        work();
+    } catch (...) {
+        ShowErrorMessage(FailureDescription(std::current_exception()));
+    }
+}
 
 TarnwellApplication::TarnwellApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QString::fromLatin1(AppConstants::ProductName));
@@ -47,7 +52,7 @@ bool TarnwellApplication::notify(QObject* receiver, QEvent* event) {
         return QApplication::notify(receiver, event);
     } catch (...) {
         // The handler's work is lost, but the program and its watches go on.
-        ShowErrorMessage(MessageOf(std::current_exception()));
+        ShowErrorMessage(FailureDescription(std::current_exception()));
         return false;
     }
 }
@@ -64,7 +69,7 @@ int RunTarnwell(TarnwellApplication& app) {
         frmMain->show();
         app.exec();
     } catch (...) {
-        ShowErrorMessage(MessageOf(std::current_exception()));
+        ShowErrorMessage(FailureDescription(std::current_exception()));
     }
 
     if (frmMain) {

@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QString>
+#include <exception>
+#include <functional>
 
 namespace tarnwell {
 
@@ -15,6 +17,15 @@ QString ErrorDisplayText(const QString& message);
 // The error display: a box with the application title as caption, the error
 // icon and OK.
 void ShowErrorMessage(const QString& message);
+
+// The description of a failure as the error display shows it; empty for a
+// failure that carries none.
+QString FailureDescription(std::exception_ptr failure);
+
+// Runs the work of an event handler and shows a failure that escapes it on the
+// error display. Qt leaves an exception that passes through its event handling
+// undefined, so handlers that can fail catch here rather than count on notify.
+void ReportFailures(const std::function<void()>& work);
 
 class TarnwellApplication : public QApplication {
     Q_OBJECT

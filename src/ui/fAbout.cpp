@@ -14,11 +14,13 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <algorithm>
-#include <stdexcept>
 
+#include "net/update_check.h"
 #include "platform/decimal_separator.h"
 #include "platform/shell_open.h"
+#include "ui/application.h"
 #include "ui/fProxySettings.h"
+#include "ui/plain_message_box.h"
 #include "ui/versions_document.h"
 
 namespace tarnwell {
@@ -67,20 +69,8 @@ QGroupBox* MakeGroup(const char* name, const QString& caption, QWidget* parent, 
     return group;
 }
 
-// The download address comes from a server reached over plain HTTP, which
-// anyone on the way can answer, and the shell would start a program or open a
-// local file or share as readily as a web page. Only web addresses go to the
-// shell; the empty text too, as it opens nothing anyone could choose.
-bool IsWebAddress(const std::string& address) {
-    if (address.empty()) return true;
-    const QString text = QString::fromLocal8Bit(address);
-    for (const char* scheme : {"http://", "https://", "ftp://"})
-        if (text.startsWith(QLatin1String(scheme), Qt::CaseInsensitive)) return true;
-    return false;
-}
-
 // The hourglass for as long as the check runs, whichever way it ends: a
-// failure that escapes to the error display must not leave it behind.
+// failure shown on the error display must not leave it behind.
 class WaitCursor {
   public:
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -99,7 +89,7 @@ class WaitCursor {
 }  // namespace
 
 TfrmAbout::TfrmAbout(QWidget* parent, UpdateServer server)
-    : QDialog(parent), server_(std::move(server)) {
+    : QDialog(parent), server_(std::move(server)), http_(UpdateCheckLimits(server_.timeLimit)) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -262,15 +252,30 @@ void TfrmAbout::lblURLMouseLeave() {
 }
 
 void TfrmAbout::lblURLClick() {
-    ShellOpen(static_cast<NativeWindowId>(winId()), AppConstants::WebSite);
+    ReportFailures(
+        [this] { ShellOpen(static_cast<NativeWindowId>(winId()), AppConstants::WebSite); });
 }
 
 void TfrmAbout::cmdDownloadClick() {
-    if (!IsWebAddress(fAbout::DownloadURL)) return;
-    ShellOpen(static_cast<NativeWindowId>(winId()), fAbout::DownloadURL);
+    ReportFailures([this] {
+        if (IsOpenableDownloadAddress(fAbout::DownloadURL)) {
+            ShellOpen(static_cast<NativeWindowId>(winId()), fAbout::DownloadURL);
+            return;
+        }
+        // A button that does nothing would leave the user guessing.
+        PlainMessageBox box(QMessageBox::Warning, QString::fromLatin1(AppConstants::ProductName),
+                            FromSystemText(RefusedDownloadAddressText(fAbout::DownloadURL)),
+                            QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("RefusedDownloadAddress"));
+        box.exec();
+    });
 }
 
 void TfrmAbout::cmdProxyClick() {
+    ReportFailures([this] { EditProxySettings(); });
+}
+
+void TfrmAbout::EditProxySettings() {
     TfrmProxySettings* dialog = ProxyDialog();
     const tarnwell::ProxySettings& settings = fAbout::ProxySettings;
     dialog->chkUseProxy->setChecked(settings.ProxyEnabled != 0);
@@ -293,6 +298,10 @@ void TfrmAbout::cmdProxyClick() {
 }
 
 void TfrmAbout::cmdUpdatesClick() {
+    ReportFailures([this] { CheckForUpdates(); });
+}
+
+void TfrmAbout::CheckForUpdates() {
     WaitCursor cursor;
     // On screen before the exchange blocks the user-interface thread.
     repaint();
@@ -302,23 +311,24 @@ void TfrmAbout::cmdUpdatesClick() {
     auto fail = [&](const std::string& description) {
         lblStatus->clear();
         cursor.Restore();
-        throw std::runtime_error(description);
+        ShowErrorMessage(FromSystemText(description));
     };
 
     const HttpResult response = http_.Get(UpdateAddress(), ProxyFor(fAbout::ProxySettings));
     if (!response.ok()) {
         if (response.error.CarriesSocketCode()) {
-            QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Check for Updates"),
-                            QStringLiteral("An Error occured whilst Checking for updates. \n\n "
-                                           "Error Code : ") +
-                                QString::number(response.error.code),
-                            QMessageBox::Ok, this);
+            PlainMessageBox box(QMessageBox::NoIcon, QStringLiteral("Check for Updates"),
+                                QStringLiteral("An Error occured whilst Checking for updates. \n\n "
+                                               "Error Code : ") +
+                                    QString::number(response.error.code),
+                                QMessageBox::Ok, this);
             box.setObjectName(QStringLiteral("UpdateCheckSocketError"));
             box.exec();
             // lblStatus keeps "Checking for Updates".
             return;
         }
         fail(response.error.text);
+        return;
     }
 
     const VersionsReading reading =
@@ -336,7 +346,7 @@ void TfrmAbout::cmdUpdatesClick() {
     }
 
     // Taken also when the version turns out not to be newer.
-    fAbout::DownloadURL = ToSystemText(reading.url);
+    fAbout::DownloadURL = TrimDownloadAddress(ToSystemText(reading.url));
     if (reading.version > AppConstants::VersionNumber) {
         lblStatus2->setText(QStringLiteral("A Newer Version Is Available"));
         cmdDownload->show();

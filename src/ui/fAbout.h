@@ -7,11 +7,13 @@
 #include <QDialog>
 #include <QDomDocument>
 #include <QPointer>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
 #include "net/http_client.h"
 #include "net/proxy_settings.h"
+#include "net/update_check.h"
 #include "ui/app_constants.h"
 
 class QGroupBox;
@@ -40,6 +42,8 @@ extern std::string DownloadURL;
 struct UpdateServer {
     std::string host = AppConstants::UpdateServerHost;
     std::uint16_t port = 80;
+    // How long the whole check may take; never more than kUpdateCheckTimeLimit.
+    std::chrono::milliseconds timeLimit = kUpdateCheckTimeLimit;
 };
 
 class TfrmAbout : public QDialog {
@@ -60,9 +64,10 @@ class TfrmAbout : public QDialog {
   public slots:
     void cmdOkClick() { accept(); }
     // The update check. Blocks the user-interface thread for the whole
-    // exchange. A failure that is neither a missing element nor a socket
-    // failure escapes as std::runtime_error, after lblStatus has been cleared
-    // and the cursor restored, for the application's error display.
+    // exchange, at most kUpdateCheckTimeLimit. A failure that is neither a
+    // missing element nor a socket failure goes to the application's error
+    // display after lblStatus has been cleared and the cursor restored; no
+    // failure leaves the handler.
     void cmdUpdatesClick();
     void cmdDownloadClick();
     void cmdProxyClick();
@@ -75,6 +80,8 @@ class TfrmAbout : public QDialog {
 
   private:
     void FormShow();
+    void CheckForUpdates();
+    void EditProxySettings();
     void lblURLMouseEnter();
     void lblURLMouseLeave();
     TfrmProxySettings* ProxyDialog();

@@ -32,6 +32,7 @@
 #include "platform/regional_settings.h"
 #include "ui/app_constants.h"
 #include "ui/max_lines_spin_box.h"
+#include "ui/plain_message_box.h"
 #include "ui/results_model.h"
 #include "ui/results_view.h"
 #include "ui/toolbar_pictures.h"
@@ -348,8 +349,9 @@ void TfrmWatcher::StartWatch() {
 }
 
 void TfrmWatcher::Refuse(const QString& text, bool isError) {
-    QMessageBox box(isError ? QMessageBox::Critical : QMessageBox::Warning,
-                    QString::fromLatin1(AppConstants::ProductName), text, QMessageBox::Ok, this);
+    PlainMessageBox box(isError ? QMessageBox::Critical : QMessageBox::Warning,
+                        QString::fromLatin1(AppConstants::ProductName), text, QMessageBox::Ok,
+                        this);
     box.exec();
     StopWatch();
 }
@@ -526,8 +528,8 @@ void TfrmWatcher::ReportLogFailure(int errorNumber, bool watchGoesOn) {
                         : QStringLiteral(" Lines may be missing from the file.");
     // Not modal: a batch is being handled right now and the worker waits for it.
     auto* box =
-        new QMessageBox(QMessageBox::Warning, QString::fromLatin1(AppConstants::ProductName), text,
-                        QMessageBox::Ok, this);
+        new PlainMessageBox(QMessageBox::Warning, QString::fromLatin1(AppConstants::ProductName),
+                            text, QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("LogFailureNotice"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);

@@ -20,6 +20,7 @@
 
 #include "platform/help_viewer.h"
 #include "ui/app_constants.h"
+#include "ui/plain_message_box.h"
 
 namespace tarnwell {
 namespace {
@@ -59,8 +60,8 @@ HelpState& State() {
 void ShowWarning(const std::string& text) {
     // Ownerless and not modal, so the program's windows stay usable; the
     // request still waits for the box to close before the next one is handled.
-    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(AppConstants::ProductName),
-                    QString::fromStdString(text), QMessageBox::Ok);
+    PlainMessageBox box(QMessageBox::Warning, QString::fromUtf8(AppConstants::ProductName),
+                        QString::fromStdString(text), QMessageBox::Ok);
     box.setWindowModality(Qt::NonModal);
     QEventLoop loop;
     QObject::connect(&box, &QMessageBox::finished, &loop, &QEventLoop::quit);

@@ -5,6 +5,8 @@
 #include <QString>
 #include <utility>
 
+#include "ui/plain_message_box.h"
+
 namespace tarnwell {
 
 QtDispatcher::QtDispatcher(QObject* parent) : QObject(parent) {}
@@ -65,8 +67,8 @@ UiDispatcher::NoticeId QtDispatcher::ShowNotice(const std::string& text,
     const NoticeId id = ++lastNotice_;
     // No parent: the box belongs to no window, and non-modal: every window
     // stays usable while it is up.
-    auto* box = new QMessageBox(QMessageBox::NoIcon, QString(), QString::fromLocal8Bit(text),
-                                QMessageBox::Ok, nullptr);
+    auto* box = new PlainMessageBox(QMessageBox::NoIcon, QString(), QString::fromLocal8Bit(text),
+                                    QMessageBox::Ok, nullptr);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     notices_.emplace(id, Notice{box, std::move(dismissed)});

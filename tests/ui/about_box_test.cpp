@@ -13,6 +13,7 @@
 #include <QMainWindow>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
@@ -21,6 +22,8 @@
 
 #include "about_test_support.h"
 #include "net/loopback_servers.h"
+#include "net/update_check.h"
+#include "platform/decimal_separator.h"
 #include "platform/user_registry.h"
 #include "ui/app_constants.h"
 #include "ui/application.h"
@@ -67,12 +70,15 @@ QByteArray Status(const QByteArray& line) {
 // its responses, the last one again once they are used up.
 class VersionsServer {
   public:
-    explicit VersionsServer(QList<QByteArray> responses)
-        : responses_(std::move(responses)), server_([this](ServerConnection& c) {
-              c.ReadUntil("\r\n\r\n");
-              c.Write(Next().toStdString());
-              c.WaitForClientClose();
-          }) {}
+    explicit VersionsServer(QList<QByteArray> responses, const std::string& address = "127.0.0.1")
+        : responses_(std::move(responses)),
+          server_(
+              [this](ServerConnection& c) {
+                  c.ReadUntil("\r\n\r\n");
+                  c.Write(Next().toStdString());
+                  c.WaitForClientClose();
+              },
+              address) {}
 
     std::uint16_t port() const { return server_.port(); }
     std::vector<std::string> Received() const { return server_.Received(); }
@@ -132,6 +138,11 @@ class AboutBoxTest : public QObject {
     void socketFailure_data();
     void socketFailure();
     void resultsPersistAndDownloadOpensTheAddress();
+    void noFailureLeavesTheHandler();
+    void readsTheMakersNumberUnderACommaLocale();
+    void unusableProxyPort_data();
+    void unusableProxyPort();
+    void checksThroughMicrosocks_data();
     void checksThroughMicrosocks();
     void proxyDialogOnFirstRun();
     void proxyDialogCancelChangesNothing();
@@ -139,7 +150,8 @@ class AboutBoxTest : public QObject {
     void helpAboutShowsTheBoxMadeAtStartUp();
 
   private:
-    TfrmAbout* MakeBox(const std::string& host, std::uint16_t port);
+    TfrmAbout* MakeBox(const std::string& host, std::uint16_t port,
+                       std::chrono::milliseconds limit = kUpdateCheckTimeLimit);
     QLabel* Label(const char* name) const { return box_->findChild<QLabel*>(name); }
     QPushButton* Button(const char* name) const { return box_->findChild<QPushButton*>(name); }
     // Presses "Check For Updates" as the user does, so a failure that escapes
@@ -187,8 +199,9 @@ void AboutBoxTest::cleanup() {
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
-TfrmAbout* AboutBoxTest::MakeBox(const std::string& host, std::uint16_t port) {
-    box_ = std::make_unique<TfrmAbout>(main_.get(), UpdateServer{host, port});
+TfrmAbout* AboutBoxTest::MakeBox(const std::string& host, std::uint16_t port,
+                                 std::chrono::milliseconds limit) {
+    box_ = std::make_unique<TfrmAbout>(main_.get(), UpdateServer{host, port, limit});
     box_->SetProxySettingsDialog(new TfrmProxySettings(main_.get()));
     box_->show();
     return box_.get();
@@ -301,6 +314,11 @@ void AboutBoxTest::updateCheck_data() {
     QTest::newRow("302 is not followed")
         << Status("HTTP/1.1 302 Found") << QString() << kNewer << true << earlier
         << QStringLiteral("HTTP/1.1 302 Found.");
+    // The status line comes from whoever answers: a link in it stays text.
+    QTest::newRow("HTML in the reason phrase")
+        << Status("HTTP/1.1 500 <a href=\"file:///etc/passwd\">Click to repair</a>") << QString()
+        << kNewer << true << earlier
+        << QStringLiteral("HTTP/1.1 500 <a href=\"file:///etc/passwd\">Click to repair</a>.");
     QTest::newRow("not XML") << Ok("<html><p>down for maintenance</html>") << QString() << kNewer
                              << true << earlier << QStringLiteral("not a valid XML document");
     QTest::newRow("CDATA as the URL")
@@ -346,6 +364,7 @@ void AboutBoxTest::updateCheck() {
     QCOMPARE(shown.caption, QStringLiteral("Tarnwell"));
     QCOMPARE(shown.icon, QMessageBox::Critical);
     QVERIFY2(shown.text.contains(error), qPrintable(shown.text));
+    QCOMPARE(shown.format, Qt::PlainText);
     QVERIFY(!shown.waitCursor);  // restored before the error is shown
 }
 
@@ -358,6 +377,9 @@ void AboutBoxTest::socketFailure_data() {
     QTest::newRow("proxy refuses") << true << "proxy refused" << ECONNREFUSED;
     QTest::newRow("proxy name unknown") << true << "proxy unknown" << 0;
     QTest::newRow("update server name unknown") << false << "server unknown" << 0;
+    // A byte a second keeps every single wait short; the limit of the whole
+    // check still ends it.
+    QTest::newRow("update server trickles") << false << "trickles" << ETIMEDOUT;
 }
 
 void AboutBoxTest::socketFailure() {
@@ -366,8 +388,18 @@ void AboutBoxTest::socketFailure() {
     QFETCH(int, code);
 
     auto server = std::make_unique<VersionsServer>(QList{Ok(Document("1.5", kEarlierUrl))});
+    ScriptedServer trickler([](ServerConnection& c) {
+        c.ReadUntil("\r\n\r\n");
+        c.Write("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n");
+        for (int i = 0; i < 100; ++i) {
+            c.Write("x");
+            if (c.WaitForClientClose(std::chrono::milliseconds(100))) return;
+        }
+    });
     if (failure == "server unknown")
         MakeBox("no-such-host.invalid", 80);
+    else if (failure == "trickles")
+        MakeBox("127.0.0.1", trickler.port(), std::chrono::milliseconds(800));
     else
         MakeBox("127.0.0.1", server->port());
     ModalBoxAnswerer answerer;
@@ -392,6 +424,7 @@ void AboutBoxTest::socketFailure() {
     QCOMPARE(shown.icon, QMessageBox::NoIcon);
     QCOMPARE(shown.buttons, QList{QMessageBox::Ok});
     QVERIFY(shown.owned);
+    QCOMPARE(shown.format, Qt::PlainText);
     QVERIFY(shown.waitCursor);  // the hourglass goes only once the box is closed
     if (code != 0)
         QCOMPARE(shown.text, kSocketText + QString::number(code));
@@ -408,14 +441,16 @@ void AboutBoxTest::socketFailure() {
 }
 
 void AboutBoxTest::resultsPersistAndDownloadOpensTheAddress() {
-    VersionsServer server({Ok(Document("2", "http://dl.example/a b.zip")), Ok("<ProductVersions/>"),
-                           Ok(Document("2", "")), Ok(Document("2", "/usr/bin/xterm")),
-                           Ok(Document("2", "--help")),
-                           Ok(Document("2", "HTTPS://dl.example/b.zip"))});
+    VersionsServer server(
+        {Ok(Document("2", "\n    http://dl.example/a b.zip\n  ")), Ok("<ProductVersions/>"),
+         Ok(Document("2", "")), Ok(Document("2", "/usr/bin/xterm")), Ok(Document("2", "--help")),
+         Ok(Document("2", "file:///etc/passwd")), Ok(Document("2", "HTTPS://dl.example/b.zip"))});
     MakeBox("127.0.0.1", server.port());
     ModalBoxAnswerer answerer;
     Check();
     QCOMPARE(Label("lblStatus2")->text(), kNewer);
+    // Without the white space of a pretty-printed document.
+    QCOMPARE(fAbout::DownloadURL, std::string("http://dl.example/a b.zip"));
 
     // Closed with OK and shown again: the lines are still there.
     QTest::mouseClick(Button("cmdOk"), Qt::LeftButton);
@@ -437,30 +472,127 @@ void AboutBoxTest::resultsPersistAndDownloadOpensTheAddress() {
     QVERIFY(Button("cmdDownload")->isVisible());
     QTest::mouseClick(Button("cmdDownload"), Qt::LeftButton);
     QTRY_COMPARE(OpenedWith(), (QStringList{"1", ""}));
+    QVERIFY(answerer.seen.isEmpty());
 
     // What is not a web address never reaches the shell, which would start a
-    // program or open a local file as readily; a web address after it does.
-    for (int i = 0; i < 3; ++i) {
+    // program or open a local file as readily; the user is told so instead
+    // of a button that does nothing. A web address after them is opened.
+    const QStringList refused = {"/usr/bin/xterm", "--help", "file:///etc/passwd"};
+    for (const QString& address : refused) {
         Check();
         QTest::mouseClick(Button("cmdDownload"), Qt::LeftButton);
+        QVERIFY(!answerer.seen.isEmpty());
+        const NotedBox shown = answerer.seen.takeLast();
+        QVERIFY(answerer.seen.isEmpty());
+        QCOMPARE(shown.caption, QStringLiteral("Tarnwell"));
+        QCOMPARE(shown.text,
+                 QString::fromStdString(RefusedDownloadAddressText(address.toStdString())));
+        QCOMPARE(shown.format, Qt::PlainText);
+        QVERIFY(shown.owned);
     }
+    Check();
+    QTest::mouseClick(Button("cmdDownload"), Qt::LeftButton);
     QCOMPARE(fAbout::DownloadURL, std::string("HTTPS://dl.example/b.zip"));
     QTRY_COMPARE(OpenedWith(), (QStringList{"1", "", "1", "HTTPS://dl.example/b.zip"}));
     QVERIFY(answerer.seen.isEmpty());
 }
 
-void AboutBoxTest::checksThroughMicrosocks() {
-    std::optional<Microsocks> socks = Microsocks::Start();
-    if (!socks) QSKIP("microsocks is not installed (scripts/setup.sh installs it)");
-    VersionsServer server({Ok(Document("1.2", "http://dl.example/via-proxy.zip"))});
-    // Stored, so the showing's load brings it in as the user would have set it.
-    SaveProxySettings({1, "127.0.0.1", socks->port(), "", "unused"});
+// Qt leaves an exception through its event handling undefined: the handler
+// shows the failure itself, even when called as a plain function.
+void AboutBoxTest::noFailureLeavesTheHandler() {
+    VersionsServer server({Status("HTTP/1.1 503 Service Unavailable")});
     MakeBox("127.0.0.1", server.port());
+    ModalBoxAnswerer answerer;
+    bool escaped = false;
+    try {
+        box_->cmdUpdatesClick();
+    } catch (...) {
+        escaped = true;
+    }
+    QVERIFY(!escaped);
+    QCOMPARE(answerer.seen.size(), 1);
+    QCOMPARE(answerer.seen.first().text, QStringLiteral("HTTP/1.1 503 Service Unavailable."));
+    QCOMPARE(answerer.seen.first().icon, QMessageBox::Critical);
+    QCOMPARE(Label("lblStatus")->text(), QString());
+}
+
+// The maker writes 1.2 whatever the user's region; the region's own way is
+// taken as well.
+void AboutBoxTest::readsTheMakersNumberUnderACommaLocale() {
+    const QByteArray before = qgetenv("LC_ALL");
+    qputenv("LC_ALL", "de_DE.UTF-8");
+    auto restore = qScopeGuard([&] {
+        if (before.isNull())
+            qunsetenv("LC_ALL");
+        else
+            qputenv("LC_ALL", before);
+    });
+    if (DecimalSeparator() != ",") QSKIP("de_DE.UTF-8 is not installed (scripts/setup.sh)");
+
+    VersionsServer server({Ok(Document("1.2", "http://dl.example/a.zip")),
+                           Ok(Document("1,05", "http://dl.example/b.zip")),
+                           Ok(Document("1,3", "http://dl.example/c.zip"))});
+    MakeBox("127.0.0.1", server.port());
+    ModalBoxAnswerer answerer;
+    Check();
+    QCOMPARE(Label("lblStatus")->text(), QString());
+    QCOMPARE(Label("lblStatus2")->text(), kNewer);
+    Check();
+    QCOMPARE(Label("lblStatus2")->text(), kUpToDate);
+    Check();
+    QCOMPARE(Label("lblStatus2")->text(), kNewer);
+    QCOMPARE(fAbout::DownloadURL, std::string("http://dl.example/c.zip"));
+    QVERIFY(answerer.seen.isEmpty());
+}
+
+void AboutBoxTest::unusableProxyPort_data() {
+    QTest::addColumn<int>("port");
+    QTest::newRow("0, as the dialog stores an empty port") << 0;
+    QTest::newRow("65536") << 65536;
+    QTest::newRow("-1") << -1;
+}
+
+void AboutBoxTest::unusableProxyPort() {
+    QFETCH(int, port);
+    VersionsServer server({Ok(Document("1.5", kEarlierUrl))});
+    SaveProxySettings({1, "127.0.0.1", port, "", ""});
+    MakeBox("127.0.0.1", server.port());
+    ModalBoxAnswerer answerer;
+    Check();
+    QCOMPARE(answerer.seen.size(), 1);
+    const NotedBox& shown = answerer.seen.first();
+    QCOMPARE(shown.caption, QStringLiteral("Tarnwell"));
+    QCOMPARE(shown.icon, QMessageBox::Critical);
+    QCOMPARE(shown.text,
+             QStringLiteral("The proxy port %1 is not a TCP port (1 to 65535)").arg(port));
+    QCOMPARE(Label("lblStatus")->text(), QString());
+    QCOMPARE(server.Received().size(), std::size_t(0));
+}
+
+void AboutBoxTest::checksThroughMicrosocks_data() {
+    QTest::addColumn<QString>("proxy");
+    QTest::addColumn<QString>("server");
+    QTest::newRow("IPv4") << "127.0.0.1"
+                          << "127.0.0.1";
+    QTest::newRow("IPv6: proxy on ::1, update server at [::1]") << "::1"
+                                                                << "::1";
+}
+
+void AboutBoxTest::checksThroughMicrosocks() {
+    QFETCH(QString, proxy);
+    QFETCH(QString, server);
+    std::optional<Microsocks> socks = Microsocks::Start({}, {}, proxy.toStdString());
+    if (!socks) QSKIP("microsocks is not installed (scripts/setup.sh installs it)");
+    VersionsServer versions({Ok(Document("1.2", "http://dl.example/via-proxy.zip"))},
+                            server.toStdString());
+    // Stored, so the showing's load brings it in as the user would have set it.
+    SaveProxySettings({1, proxy.toStdString(), socks->port(), "", "unused"});
+    MakeBox(server.toStdString(), versions.port());
     ModalBoxAnswerer answerer;
     Check();
     QCOMPARE(Label("lblStatus2")->text(), kNewer);
     QCOMPARE(fAbout::DownloadURL, std::string("http://dl.example/via-proxy.zip"));
-    QTRY_COMPARE(server.Received().size(), std::size_t(1));
+    QTRY_COMPARE(versions.Received().size(), std::size_t(1));
     QVERIFY(answerer.seen.isEmpty());
 }
 

@@ -21,6 +21,8 @@ struct NotedBox {
     bool owned = false;       // has an owner window
     bool waitCursor = false;  // the hourglass was still up while the box showed
     QList<QMessageBox::StandardButton> buttons;
+    Qt::TextFormat format = Qt::AutoText;
+    QString objectName;
 };
 
 // Closes every message box that becomes the active modal window with OK.
@@ -36,7 +38,9 @@ class ModalBoxAnswerer : public QObject {
                           box->icon(),
                           box->parentWidget() != nullptr,
                           QApplication::overrideCursor() != nullptr,
-                          {}};
+                          {},
+                          box->textFormat(),
+                          box->objectName()};
             for (QAbstractButton* button : box->buttons())
                 note.buttons << box->standardButton(button);
             seen << note;

@@ -84,6 +84,9 @@ void ApplicationTest::anErrorInAnEventHandlerIsShownAndTheLoopGoesOn_data() {
                                << "Out of handles.";
     QTest::newRow("no message") << false << ""
                                 << "";
+    // Shown as the characters it holds, never as a link to click.
+    QTest::newRow("markup") << true << "<a href=\"file:///etc/passwd\">Click to repair</a>"
+                            << "<a href=\"file:///etc/passwd\">Click to repair</a>.";
 }
 
 void ApplicationTest::anErrorInAnEventHandlerIsShownAndTheLoopGoesOn() {
@@ -102,6 +105,7 @@ void ApplicationTest::anErrorInAnEventHandlerIsShownAndTheLoopGoesOn() {
         QCOMPARE(box.caption, QStringLiteral("Tarnwell"));
         QCOMPARE(box.icon, QMessageBox::Critical);
         QCOMPARE(box.text, shown);
+        QCOMPARE(box.format, Qt::PlainText);
     }
 }
 

@@ -23,6 +23,7 @@ struct SeenBox {
     bool modal = false;
     bool hasParent = false;
     QPointer<QMessageBox> box;
+    Qt::TextFormat format = Qt::AutoText;
 };
 
 class MessageBoxAnswerer : public QObject {
@@ -58,7 +59,8 @@ class MessageBoxAnswerer : public QObject {
                          box->icon(),
                          box->windowModality() != Qt::NonModal || box->isModal(),
                          box->parentWidget() != nullptr,
-                         box};
+                         box,
+                         box->textFormat()};
             seen.append(note);
             if (!answer_ || answer_(note)) PressOk(box);
         }
