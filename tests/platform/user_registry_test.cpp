@@ -2,12 +2,17 @@
 
 #include "platform/user_registry.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -121,7 +126,7 @@ TEST_F(UserRegistry, TheFileIsTheOwnersAloneAndReplacedWhole) {
     ASSERT_EQ(::stat(File().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     ASSERT_EQ(::stat(Folder().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0077, 0u);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
     // No temporary file is left beside it.
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(Folder()))
@@ -204,8 +209,115 @@ TEST_F(UserRegistry, AFileThatCannotBeParsedIsMissingAndKeptAside) {
         EXPECT_FALSE(key->QueryValue("A"));
         ASSERT_TRUE(key->SetDword("A", 1));
         EXPECT_NE(OpenUserKeyForRead(kKey), nullptr);
-        EXPECT_EQ(Read(File().string() + ".bad"), text);
     }
+    // Each kept file has a name of its own: none overwrote an earlier one.
+    for (std::size_t i = 0; i < std::size(broken); ++i) {
+        const std::string kept = i == 0 ? "ProxySettings.reg.bad"
+                                        : "ProxySettings.reg." + std::to_string(i + 1) + ".bad";
+        SCOPED_TRACE(kept);
+        EXPECT_EQ(Read(Folder() / kept), broken[i]);
+    }
+}
+
+// The registry editor reads its files with white space around the lines.
+TEST_F(UserRegistry, WhiteSpaceAroundLinesIsTolerated) {
+    Write(
+        "REGEDIT4 \n\n  [HKEY_CURRENT_USER\\Software\\Quillfern\\ProxySettings]\t\r\n"
+        "  \"A\"=dword:00000001  \n"
+        "\t\"B\"=\" spaced \"\t\n"
+        "   \"C\"=hex:01,\\  \n    02  \n"
+        "  ; an indented comment\n");
+    auto key = OpenUserKeyForRead(kKey);
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->QueryValue("A")->bytes, "\x01\0\0\0"s);
+    EXPECT_EQ(key->QueryValue("B")->bytes, " spaced \0"s);  // inside the quotes it stays
+    EXPECT_EQ(key->QueryValue("C")->bytes, "\x01\x02"s);
+    ASSERT_TRUE(CreateUserKeyForWrite(kKey)->SetDword("D", 4));
+    EXPECT_FALSE(fs::exists(File().string() + ".bad"));
+}
+
+// Only a regular file is read, and opening never waits: a FIFO at the path
+// would otherwise hold the caller until some writer came.
+TEST_F(UserRegistry, WhatIsNotARegularFileIsNeverWaitedForAndKeptAside) {
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+        bool keptAside;
+    };
+    const fs::path elsewhere = root_ / "elsewhere";
+    const Case cases[] = {
+        {"a FIFO", [&] { ASSERT_EQ(::mkfifo(File().c_str(), 0600), 0); }, true},
+        {"a folder", [&] { fs::create_directory(File()); }, true},
+        {"a link to a FIFO",
+         [&] {
+             ASSERT_EQ(::mkfifo(elsewhere.c_str(), 0600), 0);
+             fs::create_symlink(elsewhere, File());
+         },
+         true},
+        {"a dangling link", [&] { fs::create_symlink(root_ / "nowhere", File()); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(Folder());
+        fs::remove(elsewhere);
+        fs::create_directories(Folder());
+        c.make();
+        auto read =
+            std::async(std::launch::async, [] { return OpenUserKeyForRead(kKey) == nullptr; });
+        if (read.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            // Let the stuck open go, so the test ends with a failure, not a hang.
+            const int writer = ::open(File().c_str(), O_WRONLY | O_NONBLOCK);
+            ADD_FAILURE() << "opening the store waited for a writer";
+            read.wait();
+            if (writer >= 0) ::close(writer);
+            continue;
+        }
+        EXPECT_TRUE(read.get());
+        ASSERT_TRUE(CreateUserKeyForWrite(kKey)->SetDword("A", 1));
+        EXPECT_NE(OpenUserKeyForRead(kKey), nullptr);
+        EXPECT_EQ(fs::exists(fs::symlink_status(File().string() + ".bad")), c.keptAside);
+    }
+}
+
+TEST_F(UserRegistry, ALinkToAFileIsRead) {
+    const fs::path target = root_ / "dotfiles.reg";
+    std::ofstream(target, std::ios::binary)
+        << "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Quillfern\\ProxySettings]\n\"A\"=dword:7\n";
+    fs::create_directories(Folder());
+    fs::create_symlink(target, File());
+    auto key = OpenUserKeyForRead(kKey);
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->QueryValue("A")->bytes, "\x07\0\0\0"s);
+}
+
+// Root reads a file of mode 000 all the same; the case runs as an ordinary
+// user then, in a child process.
+TEST_F(UserRegistry, AnUnreadableFileIsMissingAndKeptAside) {
+    const std::string text =
+        "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Quillfern\\ProxySettings]\n\"A\"=dword:7\n";
+    Write(text);
+    fs::permissions(File(), fs::perms::none);
+    const uid_t nobody = 65534;
+    if (::geteuid() == 0) {
+        for (const fs::path& p : {root_, Folder(), File()})
+            ASSERT_EQ(::chown(p.c_str(), nobody, nobody), 0);
+    }
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(nobody) != 0 || ::setuid(nobody) != 0)) ::_exit(2);
+        if (OpenUserKeyForRead(kKey) != nullptr) ::_exit(3);
+        auto key = CreateUserKeyForWrite(kKey);
+        if (!key || key->QueryValue("A") || !key->SetDword("B", 1)) ::_exit(4);
+        if (OpenUserKeyForRead(kKey) == nullptr) ::_exit(5);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    fs::permissions(File().string() + ".bad", fs::perms::owner_read);
+    EXPECT_EQ(Read(File().string() + ".bad"), text);
 }
 
 TEST_F(UserRegistry, TheConfigurationFolderFallsBackToHome) {
@@ -219,6 +331,12 @@ TEST_F(UserRegistry, TheConfigurationFolderFallsBackToHome) {
         }
         ASSERT_TRUE(CreateUserKeyForWrite(kKey)->SetDword("A", 1));
         EXPECT_TRUE(fs::exists(root_ / ".config" / "Quillfern" / "ProxySettings.reg"));
+        // Folders it makes are the owner's alone.
+        for (const fs::path& folder : {root_ / ".config", root_ / ".config" / "Quillfern"}) {
+            struct stat st {};
+            ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, 0700u) << folder;
+        }
         EXPECT_FALSE(fs::exists("relative"));
         fs::remove_all(root_ / ".config");
     }

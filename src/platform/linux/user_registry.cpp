@@ -5,6 +5,8 @@
 // (~/.config when the variable is unset). The file holds a password in plain
 // text, so it is readable by its owner only, and it is always replaced whole
 // (written beside it, then renamed over it) so a crash never leaves half a file.
+// What cannot be read there is kept under a .bad name of its own at the next
+// save, never overwritten.
 
 #include "platform/user_registry.h"
 
@@ -14,6 +16,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -73,6 +76,15 @@ std::string StoreFile() {
 }
 
 // --- The REGEDIT4 text -------------------------------------------------------
+
+// The registry editor reads its files with white space around any line
+// ("REGEDIT4 ", an indented key or value); a file the user tidied by hand
+// must not count as unreadable for it, which would switch the proxy off.
+std::string TrimSpaces(const std::string& line) {
+    const std::size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return line.substr(first, line.find_last_not_of(" \t") - first + 1);
+}
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -206,13 +218,11 @@ bool ParseStore(const std::string& text, std::string& key_path, Values& values) 
     // Long hex values continue on the next line after a trailing backslash.
     std::vector<std::string> joined;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        std::string line = lines[i];
+        std::string line = TrimSpaces(lines[i]);
         while (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string::npos &&
                i + 1 < lines.size()) {
             line.pop_back();
-            std::string next = lines[++i];
-            next.erase(0, next.find_first_not_of(" \t"));
-            line += next;
+            line += TrimSpaces(lines[++i]);
         }
         joined.push_back(std::move(line));
     }
@@ -222,8 +232,8 @@ bool ParseStore(const std::string& text, std::string& key_path, Values& values) 
     values.clear();
     for (std::string& line : joined) {
         if (!header_seen && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
-        std::size_t first = line.find_first_not_of(" \t");
-        if (first == std::string::npos || line[first] == ';') continue;
+        line = TrimSpaces(line);
+        if (line.empty() || line.front() == ';') continue;
         if (!header_seen) {
             if (line != "REGEDIT4") return false;
             header_seen = true;
@@ -310,8 +320,16 @@ enum class ReadResult { kMissing, kUnreadable, kOk };
 
 ReadResult ReadStoreFile(const std::string& path, std::string& key_path, Values& values) {
     if (path.empty()) return ReadResult::kMissing;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, or a FIFO at the path would hold the user-interface thread
+    // until some writer came; and only a regular file is read at all.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kUnreadable;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::uintmax_t>(st.st_size) > kMaxFileBytes) {
+        ::close(fd);
+        return ReadResult::kUnreadable;
+    }
     std::string text;
     char buffer[4096];
     bool ok = true;
@@ -361,6 +379,28 @@ bool ReplaceStoreFile(const std::string& path, const std::string& text) {
     ok = ::close(fd) == 0 && ok;
     if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;
     ::unlink(temp.c_str());
+    return false;
+}
+
+// Moves what lies at `path` to the first free name of ProxySettings.reg.bad,
+// ProxySettings.reg.2.bad, ... and never over an earlier one: each may hold
+// something the user wrote. False when nothing could be moved; the save then
+// fails rather than overwrite anything.
+bool KeepAside(const std::string& path) {
+    constexpr int kMostKept = 1000;
+    for (int n = 1; n <= kMostKept; ++n) {
+        const std::string kept = n == 1 ? path + ".bad" : path + "." + std::to_string(n) + ".bad";
+        if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, kept.c_str(), RENAME_NOREPLACE) == 0)
+            return true;
+        if (errno == EEXIST) continue;
+        if (errno == ENOENT) return true;  // gone meanwhile: nothing to keep
+        if (errno != EINVAL && errno != ENOSYS) return false;
+        // A file system without RENAME_NOREPLACE: look first. Only this user
+        // writes here, so nothing can take the name between look and move.
+        struct stat st {};
+        if (::lstat(kept.c_str(), &st) == 0) continue;
+        return ::rename(path.c_str(), kept.c_str()) == 0 || errno == ENOENT;
+    }
     return false;
 }
 
@@ -428,7 +468,7 @@ std::unique_ptr<UserRegistryKey> CreateUserKeyForWrite(const std::string& path) 
     if (read != ReadResult::kMissing) {
         // A file we cannot read counts as a missing key, but the user may have
         // edited it by hand: keep it beside the new one instead of losing it.
-        if (::rename(file.c_str(), (file + ".bad").c_str()) != 0 && errno != ENOENT) return nullptr;
+        if (!KeepAside(file)) return nullptr;
     }
     return std::make_unique<FileKey>(file, kStoredKey, Values{});
 }
