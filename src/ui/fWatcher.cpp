@@ -497,7 +497,7 @@ int TfrmWatcher::AppendRow(ResultRow row) {
 }
 
 void TfrmWatcher::MakeRowVisible(int index) {
-    lvwResults->scrollTo(results_->index(index, 0), QAbstractItemView::EnsureVisible);
+    lvwResults->ShowRowWhole(index);
 }
 
 int TfrmWatcher::RowCount() const {

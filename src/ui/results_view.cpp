@@ -54,6 +54,15 @@ void ResultsView::setModel(QAbstractItemModel* model) {
         horizontalHeader()->resizeSection(i, kColumnWidths[i]);
 }
 
+void ResultsView::ShowRowWhole(int row) {
+    if (model() == nullptr) return;
+    // The view takes in new rows later, on its next turn of the event loop;
+    // until then its scroll range ends one row short of the new one, and a
+    // scroll asked for now would stop there.
+    executeDelayedItemsLayout();
+    scrollTo(model()->index(row, 0), QAbstractItemView::EnsureVisible);
+}
+
 void ResultsView::keyPressEvent(QKeyEvent* event) {
     if (event == QKeySequence::Copy || event == QKeySequence::Cut || event == QKeySequence::Paste) {
         event->accept();

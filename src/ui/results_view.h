@@ -17,6 +17,10 @@ class ResultsView : public QTableView {
     // Sets the column widths of the report view.
     void setModel(QAbstractItemModel* model) override;
 
+    // Scrolls so that `row` is entirely visible, also a row appended a moment
+    // ago that the view has not laid out yet.
+    void ShowRowWhole(int row);
+
   protected:
     void keyPressEvent(QKeyEvent* event) override;
     // Whichever cell the user started from, the row's caption is what gets edited.

@@ -18,10 +18,12 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 
+#include "engine/result_outputs.h"
 #include "message_box_answerer.h"
 #include "ui/fWatcher.h"
 #include "watch_test_support.h"
@@ -108,6 +110,8 @@ class WatcherPageTest : public QObject {
     void stopOnAFreshPageChangesNothing();
     void clearDuringARunEmptiesTheListAndTheCountGoesOn();
     void maxLinesZeroKeepsTheListEmptyWhileTheCountRises();
+    void autoScrollKeepsTheNewestRowWhollyInView_data();
+    void autoScrollKeepsTheNewestRowWhollyInView();
     void theClockReadsHundredHoursAfterHundredHours();
     void aMissingFolderEndsInNotRunningAfterCannotOpen();
     void aLogThatCannotBeWrittenIsReportedOnce();
@@ -469,6 +473,48 @@ void WatcherPageTest::maxLinesZeroKeepsTheListEmptyWhileTheCountRises() {
     QTRY_COMPARE_WITH_TIMEOUT(Control<QLabel>(page_.get(), "lblChangeCount")->text(),
                               QStringLiteral("3"), 5000);
     QCOMPARE(page_->RowCount(), 0);
+}
+
+void WatcherPageTest::autoScrollKeepsTheNewestRowWhollyInView_data() {
+    QTest::addColumn<int>("maxLines");
+    QTest::addColumn<QList<int>>("bursts");  // changes per batch
+    QTest::newRow("growing, one change a batch") << 1000 << QList<int>(60, 1);
+    QTest::newRow("full, one change a batch") << 20 << QList<int>(60, 1);
+    QTest::newRow("growing, bursts") << 1000 << QList<int>{1, 37, 2, 25};
+    QTest::newRow("full, bursts") << 20 << QList<int>{30, 5, 1, 40};
+    QTest::newRow("the very first change") << 1000 << QList<int>{1};
+}
+
+void WatcherPageTest::autoScrollKeepsTheNewestRowWhollyInView() {
+    QFETCH(int, maxLines);
+    QFETCH(QList<int>, bursts);
+    Control<QSpinBox>(page_.get(), "txtMaxLines")->setValue(maxLines);
+    Control<QCheckBox>(page_.get(), "chkAutoScroll")->setChecked(true);
+    auto* list = Control<QTableView>(page_.get(), "lvwResults");
+    QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
+
+    const auto newestRowIsWhole = [&] {
+        const int last = list->model()->rowCount() - 1;
+        const QRect row = list->visualRect(list->model()->index(last, 0));
+        return row.isValid() && list->viewport()->rect().contains(row);
+    };
+    int change = 0;
+    for (const int burst : bursts) {
+        // One batch as the worker hands it over: the rows come without the
+        // event loop turning in between.
+        for (int i = 0; i < burst; ++i) {
+            ChangeRecord record;
+            record.FullPath = "/data/file" + std::to_string(++change);
+            record.ActionWord = "Created";
+            AddResultRow(*page_, "12/10/2026 1:15:00 PM", record);
+            TrimResults(*page_);
+        }
+        QVERIFY2(newestRowIsWhole(), qPrintable(QStringLiteral("after change %1").arg(change)));
+        QCoreApplication::processEvents();
+        QVERIFY2(newestRowIsWhole(),
+                 qPrintable(QStringLiteral("after change %1, laid out").arg(change)));
+    }
+    QCOMPARE(page_->RowCount(), std::min(change, maxLines));
 }
 
 void WatcherPageTest::theClockReadsHundredHoursAfterHundredHours() {
