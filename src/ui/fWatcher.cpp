@@ -32,6 +32,7 @@
 #include "platform/regional_settings.h"
 #include "ui/app_constants.h"
 #include "ui/max_lines_spin_box.h"
+#include "ui/results_columns.h"
 #include "ui/results_model.h"
 #include "ui/results_view.h"
 #include "ui/toolbar_pictures.h"
@@ -233,6 +234,11 @@ void TfrmWatcher::BuildControls() {
     lvwResults = new ResultsView(this);
     lvwResults->setObjectName(QStringLiteral("lvwResults"));
     lvwResults->setModel(results_);
+    // The stamps are written with the run's settings, so they are measured
+    // with them too; the owner shown most is the user's own, as of the home folder.
+    lvwResults->FitColumns(
+        ResultsColumnFits(context_.services.regional,
+                          context_.services.files.OwnerOf(ToSystemText(QDir::homePath()))));
 
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(4, 4, 4, 4);

@@ -234,13 +234,17 @@ void WatcherPageTest::aFreshPageHasItsDefaults() {
     auto* list = Control<QTableView>(page, "lvwResults");
     QCOMPARE(list->model()->rowCount(), 0);
     const char* const titles[] = {"Time Stamp", "File Name", "Action", "File Size", "Owner"};
-    const int widths[] = {120, 300, 100, 100, 100};
     QCOMPARE(list->model()->columnCount(), 5);
+    int widthOfAll = 0;
     for (int column = 0; column < 5; ++column) {
         QCOMPARE(list->model()->headerData(column, Qt::Horizontal).toString(),
                  QLatin1String(titles[column]));
-        QCOMPARE(list->columnWidth(column), widths[column]);
+        widthOfAll += list->columnWidth(column);
     }
+    // Sized for their texts in this font; File Name takes the rest.
+    QVERIFY(list->columnWidth(2) >
+            list->fontMetrics().horizontalAdvance(QStringLiteral("Renamed - From")));
+    QCOMPARE(widthOfAll, list->viewport()->width());
     QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
     QVERIFY(!list->isSortingEnabled());
     QVERIFY(!list->horizontalHeader()->sectionsMovable());
