@@ -110,6 +110,7 @@ int RunTarnwell(TarnwellApplication& app) {
                 notice->exec();
         }
     }
+    CloseHelp();
     // The pages, and with them their workers, go before what the workers use.
     frmMain.reset();
     services.reset();
