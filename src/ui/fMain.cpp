@@ -16,6 +16,7 @@
 #include "ui/fAbout.h"
 #include "ui/fProxySettings.h"
 #include "ui/help.h"
+#include "ui/page_tabs.h"
 #include "ui/toolbar_pictures.h"
 
 namespace tarnwell {
@@ -39,7 +40,7 @@ TfrmMain::TfrmMain(WatchContext context, QWidget* parent) : QMainWindow(parent),
     BuildToolBar();
     BuildMenus();
 
-    ftcScreens = new QTabWidget(this);
+    ftcScreens = new PageTabs(this);
     ftcScreens->setObjectName(QStringLiteral("ftcScreens"));
     ftcScreens->setDocumentMode(false);
     ftcScreens->setTabsClosable(false);
@@ -123,6 +124,15 @@ void TfrmMain::BuildMenus() {
     QAction* TarnwellHelp1 = AddItem(Help1, "TarnwellHelp1", tr("Tarnwell &Help"));
     Help1->addSeparator();
     QAction* About1 = AddItem(Help1, "About1", tr("&About"));
+
+    // The keys every desktop program has, shown beside their items.
+    NewWindow1->setShortcut(QKeySequence::New);
+    // Not QKeySequence::Quit: some desktops bind it to nothing.
+    Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // F1 itself goes through the help routing, which tells the main window's
+    // context from a menu's; the item only shows the key.
+    TarnwellHelp1->setShortcut(QKeySequence::HelpContents);
+    TarnwellHelp1->setShortcutContext(Qt::WidgetShortcut);
 
     connect(NewWindow1, &QAction::triggered, this, &TfrmMain::NewWindow1Click);
     connect(Exit1, &QAction::triggered, this, &TfrmMain::Exit1Click);

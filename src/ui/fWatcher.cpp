@@ -88,6 +88,20 @@ QGridLayout* MakeGroupLayout(QGroupBox* group) {
     return layout;
 }
 
+// Where the folder dialog opens: at the folder the path box names (the whole
+// text, or the folder part in front of a mask), else at the folder last
+// confirmed here, else at home; never at the program's working folder.
+std::string BrowseStartFolder(const std::string& pathText, const std::string& lastConfirmed,
+                              const std::string& home) {
+    if (!pathText.empty()) {
+        if (IsExistingDirectory(pathText.c_str())) return pathText;
+        const std::string folder = SplitLocation(pathText, false, NativePathSyntax()).Directory;
+        if (!folder.empty() && IsExistingDirectory(folder.c_str())) return folder;
+    }
+    if (!lastConfirmed.empty() && IsExistingDirectory(lastConfirmed.c_str())) return lastConfirmed;
+    return home;
+}
+
 }  // namespace
 
 TfrmWatcher::TfrmWatcher(WatchContext context, QWidget* parent)
@@ -429,7 +443,10 @@ void TfrmWatcher::LMDButton1Click() {
 }
 
 void TfrmWatcher::cmdBrowseClick() {
-    const QString chosen = QFileDialog::getExistingDirectory(this, QString(), lastBrowseFolder_,
+    const std::string start =
+        BrowseStartFolder(ToSystemText(cboPath->currentText()), ToSystemText(lastBrowseFolder_),
+                          ToSystemText(QDir::homePath()));
+    const QString chosen = QFileDialog::getExistingDirectory(this, QString(), FromSystemText(start),
                                                              QFileDialog::ShowDirsOnly);
     if (!chosen.isEmpty()) lastBrowseFolder_ = QDir::toNativeSeparators(chosen);
     cboPath->setEditText(lastBrowseFolder_);

@@ -116,6 +116,8 @@ class WatcherPageTest : public QObject {
     void aMissingFolderEndsInNotRunningAfterCannotOpen();
     void aLogThatCannotBeWrittenIsReportedOnce();
     void browseRemembersTheLastConfirmedFolder();
+    void browseOpensAtThePathBoxFolderElseAtHome_data();
+    void browseOpensAtThePathBoxFolderElseAtHome();
     void theSaveDialogTakesAnExistingFileWithoutAQuestion();
 
   private:
@@ -601,6 +603,40 @@ void WatcherPageTest::browseRemembersTheLastConfirmedFolder() {
     AnswerFileDialog(QString());
     browse->click();
     QCOMPARE(path->currentText(), folder_->path());
+}
+
+void WatcherPageTest::browseOpensAtThePathBoxFolderElseAtHome_data() {
+    QTest::addColumn<QString>("typed");  // "<folder>" stands for the watched folder
+    QTest::addColumn<QString>("opensAt");
+    QTest::newRow("a folder") << "<folder>/sub"
+                              << "<folder>/sub";
+    QTest::newRow("a mask behind a folder") << "<folder>/sub/*.txt"
+                                            << "<folder>/sub";
+    QTest::newRow("nothing typed") << "" << QDir::homePath();
+    QTest::newRow("a relative name") << "report.txt" << QDir::homePath();
+    QTest::newRow("a folder that is not there") << "<folder>/missing/x" << QDir::homePath();
+}
+
+void WatcherPageTest::browseOpensAtThePathBoxFolderElseAtHome() {
+    QFETCH(QString, typed);
+    QFETCH(QString, opensAt);
+    QVERIFY(QDir(folder_->path()).mkdir(QStringLiteral("sub")));
+    typed.replace(QStringLiteral("<folder>"), folder_->path());
+    opensAt.replace(QStringLiteral("<folder>"), folder_->path());
+    Control<QComboBox>(page_.get(), "cboPath")->setEditText(typed);
+
+    QString seen;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            seen = dialog->directory().absolutePath();
+            dialog->reject();
+        }
+    });
+    poll.start();
+    Control<QPushButton>(page_.get(), "cmdBrowse")->click();
+    QCOMPARE(QDir(seen).canonicalPath(), QDir(opensAt).canonicalPath());
 }
 
 void WatcherPageTest::theSaveDialogTakesAnExistingFileWithoutAQuestion() {
