@@ -7,6 +7,7 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -217,8 +218,12 @@ void TfrmMain::FormShow() {
     LoadHtmlHelp();
     AddWatchPage();
     // The window took its first size before it had a page; now that it has
-    // one, it grows to show the page whole (the user's size is kept if larger).
-    resize(size().expandedTo(sizeHint()));
+    // one, it grows to show the page whole (the user's size is kept if
+    // larger), but never past the screen: a scaled or small screen gets a
+    // page whose groups reflow instead.
+    QSize wanted = size().expandedTo(sizeHint());
+    if (const QScreen* shownOn = screen()) wanted = wanted.boundedTo(shownOn->availableSize());
+    resize(wanted);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

@@ -9,6 +9,8 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -31,6 +33,7 @@
 #include "platform/path_syntax.h"
 #include "platform/regional_settings.h"
 #include "ui/app_constants.h"
+#include "ui/group_flow.h"
 #include "ui/max_lines_spin_box.h"
 #include "ui/results_columns.h"
 #include "ui/results_model.h"
@@ -230,23 +233,22 @@ void TfrmWatcher::BuildControls() {
     fileLayout->addWidget(optTab, 2, 2);
     fileLayout->setColumnStretch(3, 1);
 
-    // The groups keep their places at the top left; only the list grows with the page.
-    auto* groups = new QGridLayout;
-    groups->setSpacing(2);
-    groups->addWidget(grpLocation, 0, 0);
-    groups->addWidget(grpControl, 0, 1);
-    groups->addWidget(grpOutputToScreen, 0, 2);
-    groups->addWidget(grpOptions, 1, 0);
-    groups->addWidget(grpStatus, 1, 1);
-    groups->addWidget(grpOutputToFile, 1, 2);
-    auto* top = new QHBoxLayout;
-    top->setContentsMargins(0, 0, 0, 0);
-    top->addLayout(groups);
-    top->addStretch(1);
+    // The groups keep their places at the top left; only the list grows with
+    // the page. A page too narrow for three columns gets fewer.
+    auto* groups = new GroupFlow(
+        {grpLocation, grpControl, grpOutputToScreen, grpOptions, grpStatus, grpOutputToFile}, this);
+    groups->setObjectName(QStringLiteral("GroupFlow"));
+    auto* groupArea = new GroupArea(groups, this);
+    groupArea->setObjectName(QStringLiteral("GroupArea"));
 
     results_ = new ResultsModel(this);
     lvwResults = new ResultsView(this);
     lvwResults->setObjectName(QStringLiteral("lvwResults"));
+    // However short the screen, a few rows of the list stay in view.
+    lvwResults->setMinimumHeight(lvwResults->horizontalHeader()->sizeHint().height() +
+                                 6 * lvwResults->verticalHeader()->defaultSectionSize() +
+                                 lvwResults->horizontalScrollBar()->sizeHint().height() +
+                                 2 * lvwResults->frameWidth());
     lvwResults->setModel(results_);
     // The stamps are written with the run's settings, so they are measured
     // with them too; the owner shown most is the user's own, as of the home folder.
@@ -257,7 +259,7 @@ void TfrmWatcher::BuildControls() {
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(4, 4, 4, 4);
     page->setSpacing(4);
-    page->addLayout(top);
+    page->addWidget(groupArea);
     page->addWidget(lvwResults, 1);
 
     Timer1 = new QTimer(this);

@@ -26,6 +26,7 @@
 #include "engine/result_outputs.h"
 #include "message_box_answerer.h"
 #include "ui/fWatcher.h"
+#include "ui/group_flow.h"
 #include "watch_test_support.h"
 
 namespace tarnwell {
@@ -116,6 +117,8 @@ class WatcherPageTest : public QObject {
     void aMissingFolderEndsInNotRunningAfterCannotOpen();
     void aLogThatCannotBeWrittenIsReportedOnce();
     void browseRemembersTheLastConfirmedFolder();
+    void theGroupsReflowSoTheyFitTheWidth_data();
+    void theGroupsReflowSoTheyFitTheWidth();
     void browseOpensAtThePathBoxFolderElseAtHome_data();
     void browseOpensAtThePathBoxFolderElseAtHome();
     void theSaveDialogTakesAnExistingFileWithoutAQuestion();
@@ -603,6 +606,40 @@ void WatcherPageTest::browseRemembersTheLastConfirmedFolder() {
     AnswerFileDialog(QString());
     browse->click();
     QCOMPARE(path->currentText(), folder_->path());
+}
+
+void WatcherPageTest::theGroupsReflowSoTheyFitTheWidth_data() {
+    QTest::addColumn<QSize>("pageSize");  // empty: what a 1280 x 800 screen leaves
+    QTest::addColumn<int>("columns");     // 0: as many as fit
+    QTest::newRow("the described size") << QSize(764, 475) << 3;
+    // Run with QT_SCALE_FACTOR=2 too: the screen then has half as many of
+    // the page's pixels; less the window's menus, tool bar and tabs.
+    QTest::newRow("a 1280 x 800 screen") << QSize() << 0;
+    QTest::newRow("a very narrow window") << QSize(330, 475) << 1;
+}
+
+void WatcherPageTest::theGroupsReflowSoTheyFitTheWidth() {
+    QFETCH(QSize, pageSize);
+    QFETCH(int, columns);
+    if (pageSize.isEmpty()) {
+        const double ratio = page_->devicePixelRatioF();
+        pageSize = QSize(qRound(1280 / ratio) - 8, qRound(800 / ratio) - 130);
+    }
+    page_->resize(pageSize);
+    QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
+
+    auto* flow = Control<GroupFlow>(page_.get(), "GroupFlow");
+    if (columns > 0) QTRY_COMPARE(flow->Columns(), columns);
+    // No group reaches past the page's right edge.
+    for (const char* name : {"grpLocation", "grpControl", "grpOutputToScreen", "grpOptions",
+                             "grpStatus", "grpOutputToFile"}) {
+        auto* group = Control<QGroupBox>(page_.get(), name);
+        const QRect onPage(group->mapTo(page_.get(), QPoint(0, 0)), group->size());
+        QVERIFY2(onPage.right() < page_->width(), name);
+    }
+    // The list keeps rows in view, also where the groups have to scroll.
+    auto* list = Control<QTableView>(page_.get(), "lvwResults");
+    QTRY_VERIFY(list->viewport()->height() >= 5 * list->verticalHeader()->defaultSectionSize());
 }
 
 void WatcherPageTest::browseOpensAtThePathBoxFolderElseAtHome_data() {
