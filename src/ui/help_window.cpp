@@ -250,6 +250,11 @@ void HelpWindow::FillContents() {
         parents.push_back(item);
     }
     contents_->expandAll();
+    // A flat table of contents needs no room for branch marks.
+    bool nested = false;
+    for (int i = 0; i < contents_->topLevelItemCount(); ++i)
+        nested = nested || contents_->topLevelItem(i)->childCount() > 0;
+    contents_->setRootIsDecorated(nested);
 }
 
 void HelpWindow::FillIndex() {
