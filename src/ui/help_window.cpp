@@ -1,7 +1,5 @@
 #include "ui/help_window.h"
 
-#include <sys/stat.h>
-
 #include <QAction>
 #include <QApplication>
 #include <QHBoxLayout>
@@ -20,6 +18,8 @@
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "help_contexts.h"
@@ -35,11 +35,12 @@ constexpr int kTopicRole = Qt::UserRole;
 
 // Changes when the file is rewritten or replaced (a new build, an update).
 long long ChangeStamp(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return 0;
-    const long long modified =
-        static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
-    return modified ^ (static_cast<long long>(info.st_ino) << 20);
+    std::error_code error;
+    const auto modified = std::filesystem::last_write_time(path, error);
+    if (error) return 0;
+    const auto size = std::filesystem::file_size(path, error);
+    return static_cast<long long>(modified.time_since_epoch().count()) ^
+           (error ? 0 : static_cast<long long>(size) << 20);
 }
 
 // A sitemap's "Local" is relative to the file's root; the browser wants the
