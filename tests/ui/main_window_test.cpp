@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFile>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -23,6 +25,7 @@
 
 #include "message_box_answerer.h"
 #include "ui/fMain.h"
+#include "ui/help.h"
 #include "watch_test_support.h"
 
 namespace tarnwell {
@@ -66,6 +69,7 @@ class MainWindowTest : public QObject {
     void closingTheWindowStopsEveryWatchAndClosesItsLog();
     void exitClosesTheWindow();
     void theDesktopKeysAreShownAndWork();
+    void f1AsksForTheMainWindowsTopicOnlyOnce();
     void aLongPathKeepsItsTabNarrowWithTheWholePathAsTip();
 
   private:
@@ -308,6 +312,32 @@ void MainWindowTest::theDesktopKeysAreShownAndWork() {
     QCOMPARE(Tabs()->currentIndex(), 1);
     press(Qt::CTRL | Qt::Key_Q);
     QVERIFY(!window_->isVisible());
+}
+
+void MainWindowTest::f1AsksForTheMainWindowsTopicOnlyOnce() {
+    // F1 is shown beside Tarnwell Help, but the key must still go through the
+    // help routing (context 1028), not trigger the menu item (contents).
+    QTemporaryDir folder;
+    QFile chm(folder.filePath(QStringLiteral("tarnwell.chm")));
+    QVERIFY(chm.open(QIODevice::WriteOnly));
+    chm.close();
+    QStringList requests;
+    HelpServices services;
+    services.executableFolder = [&folder] { return folder.path().toStdString() + "/"; };
+    services.findViewer = [] { return true; };
+    services.showHelp = [&requests](const std::string&, unsigned command, std::uint32_t data) {
+        requests << QStringLiteral("%1 %2").arg(command).arg(data);
+    };
+    SetHelpServices(services);
+    LoadHtmlHelp();
+    InstallHelpRouting(window_.get());
+
+    QWidget* focus = QApplication::focusWidget();
+    QTest::keyClick(focus != nullptr ? focus : window_.get(), Qt::Key_F1);
+    QCOMPARE(requests, QStringList{QStringLiteral("15 1028")});
+    Control<QAction>(window_.get(), "TarnwellHelp1")->trigger();
+    QCOMPARE(requests, (QStringList{QStringLiteral("15 1028"), QStringLiteral("1 0")}));
+    SetHelpServices({});
 }
 
 void MainWindowTest::aLongPathKeepsItsTabNarrowWithTheWholePathAsTip() {
