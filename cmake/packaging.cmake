@@ -1,9 +1,10 @@
 # Installing Tarnwell as a desktop program, and its Debian package.
 #
-# The executable and tarnwell.chm both go to bin (their own CMakeLists.txt say
-# so): the program looks for its help file in the folder of /proc/self/exe, so
-# the two must stay side by side. Here: the menu entry, its icon in the
-# icon-theme sizes, the AppStream metainfo, the window icon, and CPack.
+# The executable and tarnwell.chm both go to lib/tarnwell, with a symbolic
+# link in bin (their own CMakeLists.txt say so): the program looks for its help
+# file in the folder of /proc/self/exe, so the two must stay side by side.
+# Here: the menu entry, its icon in the icon-theme sizes, the AppStream
+# metainfo, the window icon, and CPack.
 include(GNUInstallDirs)
 
 set(TARNWELL_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
@@ -50,6 +51,6 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tarnwell developers <dev@tarnwell.invalid>"
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The help needs no outside viewer: the program has its own help window.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "kchmviewer | xchm")
 include(CPack)

@@ -15,7 +15,7 @@ file(REMOVE_RECURSE "${STAGING_DIR}")
 file(MAKE_DIRECTORY "${STAGING_DIR}")
 
 file(GLOB help_files "${SOURCE_DIR}/*.html" "${SOURCE_DIR}/*.css" "${SOURCE_DIR}/*.hhc"
-     "${SOURCE_DIR}/*.hhk")
+     "${SOURCE_DIR}/*.hhk" "${SOURCE_DIR}/*.png")
 file(COPY ${help_files} DESTINATION "${STAGING_DIR}")
 
 # The project file with the context sections made from the context table.

@@ -14,8 +14,9 @@ packages=(
     clang libclang-rt-14-dev xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core locales
     # tests: the SOCKS5 proxy the network client is tested against
     microsocks
-    # help: the compiler of tarnwell.chm, the tools that read it back, a viewer
-    fp-utils libchm-bin xchm xdotool
+    # help: the compiler of tarnwell.chm, the tools that read it back, and
+    # chmlib, which the program's help window reads it with
+    fp-utils libchm-bin libchm-dev xdotool
     # the Debian package and its test: dependencies from the executable, the
     # menu entry's and metainfo's validators, the icon's renderer
     dpkg-dev file desktop-file-utils appstream librsvg2-bin

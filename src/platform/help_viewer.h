@@ -1,6 +1,6 @@
 #pragma once
-// The system's viewer of compiled HTML help files, and the folder of the
-// running executable where the help file lies. User-interface thread only.
+// The viewer of compiled HTML help files, and the folder of the running
+// executable where the help file lies. User-interface thread only.
 
 #include <cstdint>
 #include <memory>
@@ -19,18 +19,17 @@ class HelpViewer {
   public:
     virtual ~HelpViewer() = default;
 
-    // Starts the viewer on `file` and returns at once; the viewer is never
-    // waited for and never closed by the program. Whether it could show the
+    // Shows `file` at `view` and returns at once. Whether it could show the
     // file is the viewer's own business.
     virtual void Show(const std::string& file, HelpView view, std::uint32_t context) = 0;
 };
 
-// Looks for an installed viewer; null when there is none. On Linux:
-// kchmviewer, else xchm, searched on the PATH.
+// Windows: HTML Help, loaded at run time; null when the system has none. The
+// Linux program needs no outside viewer: it has a help window of its own.
 std::unique_ptr<HelpViewer> FindHelpViewer();
 
-// The folder of the running executable, ending with its separator; empty when
-// it cannot be determined.
+// The folder of the running executable, symbolic links resolved, ending with
+// its separator; empty when it cannot be determined.
 std::string ExecutableFolder();
 
 }  // namespace tarnwell

@@ -1,9 +1,12 @@
 #include "ui/application.h"
 
 #include <QMessageBox>
+#include <QSocketNotifier>
+#include <cstdio>
 #include <exception>
 #include <memory>
 
+#include "platform/end_requests.h"
 #include "ui/app_constants.h"
 #include "ui/fMain.h"
 #include "ui/help.h"
@@ -43,6 +46,34 @@ void ReportFailures(const std::function<void()>& work) {
     }
 }
 
+namespace {
+
+// Ends the run when the system asks for it (logout, kill, Ctrl+C) the way
+// closing the main window does: the event loop returns and the run's own end
+// stops every watch and closes every log. Leaving every loop, nested ones
+// included, also gets past a message box or dialog that is open right now.
+class EndRequestListener {
+  public:
+    EndRequestListener() {
+        const int descriptor = CatchEndRequests();
+        if (descriptor < 0) return;
+        notifier_ = std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
+            if (TakeEndRequests() == 0) return;
+            requested_ = true;
+            QCoreApplication::exit(0);
+        });
+    }
+
+    bool Requested() const { return requested_; }
+
+  private:
+    std::unique_ptr<QSocketNotifier> notifier_;
+    bool requested_ = false;
+};
+
+}  // namespace
+
 TarnwellApplication::TarnwellApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QString::fromLatin1(AppConstants::ProductName));
 }
@@ -61,6 +92,7 @@ int RunTarnwell(TarnwellApplication& app) {
     std::unique_ptr<QtDispatcher> dispatcher;
     std::unique_ptr<WatchServices> services;
     std::unique_ptr<TfrmMain> frmMain;
+    EndRequestListener endRequests;
     try {
         dispatcher = std::make_unique<QtDispatcher>();
         services = std::make_unique<WatchServices>();
@@ -75,10 +107,19 @@ int RunTarnwell(TarnwellApplication& app) {
     if (frmMain) {
         frmMain->StopAllWatches();
         // A log file whose last lines could not be written says so before the
-        // program goes, or the user would never learn of it.
-        for (TfrmWatcher* page : frmMain->Pages())
-            if (QMessageBox* notice = page->LogFailureNotice()) notice->exec();
+        // program goes, or the user would never learn of it. A run ended from
+        // outside has nobody to press OK (a logout would hang on the box), so
+        // there the notice goes to the standard error stream.
+        for (TfrmWatcher* page : frmMain->Pages()) {
+            QMessageBox* notice = page->LogFailureNotice();
+            if (notice == nullptr) continue;
+            if (endRequests.Requested())
+                std::fprintf(stderr, "%s\n", notice->text().toLocal8Bit().constData());
+            else
+                notice->exec();
+        }
     }
+    CloseHelp();
     // The pages, and with them their workers, go before what the workers use.
     frmMain.reset();
     services.reset();

@@ -37,7 +37,8 @@ class TarnwellApplication : public QApplication {
 };
 
 // Sets up the run on `app`, runs the message loop until the main window is
-// closed, and ends the run: every running watch stopped, the windows
+// closed or the system asks the program to end (SIGTERM, SIGINT, SIGHUP), and
+// ends the run: every running watch stopped, every log closed, the windows
 // destroyed. Returns the process's exit code (0, also after an error in
 // start-up, which is shown first).
 int RunTarnwell(TarnwellApplication& app);

@@ -7,6 +7,7 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -16,6 +17,7 @@
 #include "ui/fAbout.h"
 #include "ui/fProxySettings.h"
 #include "ui/help.h"
+#include "ui/page_tabs.h"
 #include "ui/toolbar_pictures.h"
 
 namespace tarnwell {
@@ -39,7 +41,7 @@ TfrmMain::TfrmMain(WatchContext context, QWidget* parent) : QMainWindow(parent),
     BuildToolBar();
     BuildMenus();
 
-    ftcScreens = new QTabWidget(this);
+    ftcScreens = new PageTabs(this);
     ftcScreens->setObjectName(QStringLiteral("ftcScreens"));
     ftcScreens->setDocumentMode(false);
     ftcScreens->setTabsClosable(false);
@@ -124,6 +126,15 @@ void TfrmMain::BuildMenus() {
     Help1->addSeparator();
     QAction* About1 = AddItem(Help1, "About1", tr("&About"));
 
+    // The keys every desktop program has, shown beside their items.
+    NewWindow1->setShortcut(QKeySequence::New);
+    // Not QKeySequence::Quit: some desktops bind it to nothing.
+    Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // F1 itself goes through the help routing, which tells the main window's
+    // context from a menu's; the item only shows the key.
+    TarnwellHelp1->setShortcut(QKeySequence::HelpContents);
+    TarnwellHelp1->setShortcutContext(Qt::WidgetShortcut);
+
     connect(NewWindow1, &QAction::triggered, this, &TfrmMain::NewWindow1Click);
     connect(Exit1, &QAction::triggered, this, &TfrmMain::Exit1Click);
     connect(CopyResultstoClipboard1, &QAction::triggered, this,
@@ -207,8 +218,12 @@ void TfrmMain::FormShow() {
     LoadHtmlHelp();
     AddWatchPage();
     // The window took its first size before it had a page; now that it has
-    // one, it grows to show the page whole (the user's size is kept if larger).
-    resize(size().expandedTo(sizeHint()));
+    // one, it grows to show the page whole (the user's size is kept if
+    // larger), but never past the screen: a scaled or small screen gets a
+    // page whose groups reflow instead.
+    QSize wanted = size().expandedTo(sizeHint());
+    if (const QScreen* shownOn = screen()) wanted = wanted.boundedTo(shownOn->availableSize());
+    resize(wanted);
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

@@ -9,11 +9,13 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -31,8 +33,10 @@
 #include "platform/path_syntax.h"
 #include "platform/regional_settings.h"
 #include "ui/app_constants.h"
+#include "ui/group_flow.h"
 #include "ui/max_lines_spin_box.h"
 #include "ui/plain_message_box.h"
+#include "ui/results_columns.h"
 #include "ui/results_model.h"
 #include "ui/results_view.h"
 #include "ui/toolbar_pictures.h"
@@ -86,6 +90,20 @@ QGridLayout* MakeGroupLayout(QGroupBox* group) {
     layout->setHorizontalSpacing(4);
     layout->setVerticalSpacing(2);
     return layout;
+}
+
+// Where the folder dialog opens: at the folder the path box names (the whole
+// text, or the folder part in front of a mask), else at the folder last
+// confirmed here, else at home; never at the program's working folder.
+std::string BrowseStartFolder(const std::string& pathText, const std::string& lastConfirmed,
+                              const std::string& home) {
+    if (!pathText.empty()) {
+        if (IsExistingDirectory(pathText.c_str())) return pathText;
+        const std::string folder = SplitLocation(pathText, false, NativePathSyntax()).Directory;
+        if (!folder.empty() && IsExistingDirectory(folder.c_str())) return folder;
+    }
+    if (!lastConfirmed.empty() && IsExistingDirectory(lastConfirmed.c_str())) return lastConfirmed;
+    return home;
 }
 
 }  // namespace
@@ -216,29 +234,33 @@ void TfrmWatcher::BuildControls() {
     fileLayout->addWidget(optTab, 2, 2);
     fileLayout->setColumnStretch(3, 1);
 
-    // The groups keep their places at the top left; only the list grows with the page.
-    auto* groups = new QGridLayout;
-    groups->setSpacing(2);
-    groups->addWidget(grpLocation, 0, 0);
-    groups->addWidget(grpControl, 0, 1);
-    groups->addWidget(grpOutputToScreen, 0, 2);
-    groups->addWidget(grpOptions, 1, 0);
-    groups->addWidget(grpStatus, 1, 1);
-    groups->addWidget(grpOutputToFile, 1, 2);
-    auto* top = new QHBoxLayout;
-    top->setContentsMargins(0, 0, 0, 0);
-    top->addLayout(groups);
-    top->addStretch(1);
+    // The groups keep their places at the top left; only the list grows with
+    // the page. A page too narrow for three columns gets fewer.
+    auto* groups = new GroupFlow(
+        {grpLocation, grpControl, grpOutputToScreen, grpOptions, grpStatus, grpOutputToFile}, this);
+    groups->setObjectName(QStringLiteral("GroupFlow"));
+    auto* groupArea = new GroupArea(groups, this);
+    groupArea->setObjectName(QStringLiteral("GroupArea"));
 
     results_ = new ResultsModel(this);
     lvwResults = new ResultsView(this);
     lvwResults->setObjectName(QStringLiteral("lvwResults"));
+    // However short the screen, a few rows of the list stay in view.
+    lvwResults->setMinimumHeight(lvwResults->horizontalHeader()->sizeHint().height() +
+                                 6 * lvwResults->verticalHeader()->defaultSectionSize() +
+                                 lvwResults->horizontalScrollBar()->sizeHint().height() +
+                                 2 * lvwResults->frameWidth());
     lvwResults->setModel(results_);
+    // The stamps are written with the run's settings, so they are measured
+    // with them too; the owner shown most is the user's own, as of the home folder.
+    lvwResults->FitColumns(
+        ResultsColumnFits(context_.services.regional,
+                          context_.services.files.OwnerOf(ToSystemText(QDir::homePath()))));
 
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(4, 4, 4, 4);
     page->setSpacing(4);
-    page->addLayout(top);
+    page->addWidget(groupArea);
     page->addWidget(lvwResults, 1);
 
     Timer1 = new QTimer(this);
@@ -425,7 +447,10 @@ void TfrmWatcher::LMDButton1Click() {
 }
 
 void TfrmWatcher::cmdBrowseClick() {
-    const QString chosen = QFileDialog::getExistingDirectory(this, QString(), lastBrowseFolder_,
+    const std::string start =
+        BrowseStartFolder(ToSystemText(cboPath->currentText()), ToSystemText(lastBrowseFolder_),
+                          ToSystemText(QDir::homePath()));
+    const QString chosen = QFileDialog::getExistingDirectory(this, QString(), FromSystemText(start),
                                                              QFileDialog::ShowDirsOnly);
     if (!chosen.isEmpty()) lastBrowseFolder_ = QDir::toNativeSeparators(chosen);
     cboPath->setEditText(lastBrowseFolder_);
@@ -499,7 +524,7 @@ int TfrmWatcher::AppendRow(ResultRow row) {
 }
 
 void TfrmWatcher::MakeRowVisible(int index) {
-    lvwResults->scrollTo(results_->index(index, 0), QAbstractItemView::EnsureVisible);
+    lvwResults->ShowRowWhole(index);
 }
 
 int TfrmWatcher::RowCount() const {

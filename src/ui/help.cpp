@@ -1,6 +1,6 @@
 // Help: every request ends in DisplayHelp, which finds the help file beside the
 // executable, warns once per run when it is missing, and hands the request to
-// the help viewer. F1 reaches it through an application-wide event filter.
+// the program's help window. F1 reaches it through an application-wide event filter.
 
 #include "ui/help.h"
 
@@ -20,6 +20,7 @@
 
 #include "platform/help_viewer.h"
 #include "ui/app_constants.h"
+#include "ui/help_window.h"
 #include "ui/plain_message_box.h"
 
 namespace tarnwell {
@@ -43,7 +44,7 @@ constexpr std::uint32_t kMenuContext = 0;
 
 struct HelpState {
     HelpServices services;
-    std::unique_ptr<HelpViewer> viewer;  // the real viewer, when the real search found one
+    std::unique_ptr<HelpViewer> viewer;  // the program's own help window, unless faked
     bool lookedForViewer = false;
     bool viewerFound = false;
     bool helpFileWarned = false;
@@ -84,8 +85,7 @@ bool IsFileNotFolder(const std::string& path) {
 
 void CallHelp(const std::string& file, unsigned command, std::uint32_t data) {
     auto& state = State();
-    if (!state.viewerFound)
-        return;  // no viewer: the request is dropped, as on a system without one
+    if (!state.viewerFound) return;  // no viewer: the request is dropped
     if (state.services.showHelp) {
         state.services.showHelp(file, command, data);
         return;
@@ -167,8 +167,9 @@ bool LoadHtmlHelp() {
     if (state.services.findViewer) {
         state.viewerFound = state.services.findViewer();
     } else {
-        state.viewer = FindHelpViewer();
-        state.viewerFound = state.viewer != nullptr;
+        // The help window is part of the program: there is always one.
+        state.viewer = MakeHelpWindowViewer();
+        state.viewerFound = true;
     }
     return state.viewerFound;
 }
@@ -201,6 +202,10 @@ void DisplayHelp(std::uint16_t command, std::uint32_t data) {
         ShowWarning(text);
     state.warningOpen = false;
     state.helpFileWarned = true;
+}
+
+void CloseHelp() {
+    State().viewer.reset();
 }
 
 bool ApplicationEvents1Help(std::uint16_t command, std::intptr_t data, bool& callHelp) {

@@ -1,6 +1,6 @@
 #pragma once
-// Help: the compiled help file beside the executable, shown by a help viewer.
-// Every request ends in DisplayHelp. User-interface thread only.
+// Help: the compiled help file beside the executable, shown in the program's
+// own help window. Every request ends in DisplayHelp. User-interface thread only.
 
 #include <cstdint>
 #include <functional>
@@ -11,12 +11,12 @@ class QWidget;
 namespace tarnwell {
 
 // What the help unit needs of the system. The program runs with the real ones
-// (executable folder, viewer on the PATH, message box); tests put in fakes.
+// (executable folder, its help window, message box); tests put in fakes.
 // An empty member keeps the real service.
 struct HelpServices {
     // The folder of the running executable, ending with its separator.
     std::function<std::string()> executableFolder;
-    // Looks for the help viewer; true when one was found.
+    // Makes the help viewer ready; true when there is one.
     std::function<bool()> findViewer;
     // The HTML Help call: the help file, the HTML Help command (1 table of
     // contents, 2 index, 0x0F context) and its data. Made only when
@@ -31,8 +31,11 @@ struct HelpServices {
 // warning given yet.
 void SetHelpServices(HelpServices services);
 
-// Looks for the help viewer once; the result only tells whether one was found.
+// Makes the help viewer ready once; the result only tells whether there is one.
 bool LoadHtmlHelp();
+
+// Closes the help window, at the end of the run.
+void CloseHelp();
 
 // command 1: context `data`; 3: contents; 999: table of contents; anything
 // else: nothing beyond the existence test and the one warning of the run.

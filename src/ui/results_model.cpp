@@ -22,6 +22,9 @@ int ResultsModel::columnCount(const QModelIndex& parent) const {
 QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
+    // A long path is shortened in the list; the tip shows it whole.
+    if (role == Qt::ToolTipRole && index.column() == 1)
+        return Slot(static_cast<std::size_t>(index.row()))[1];
     if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
     return Slot(static_cast<std::size_t>(index.row()))[static_cast<std::size_t>(index.column())];
 }

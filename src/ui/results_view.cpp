@@ -3,13 +3,32 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPalette>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <algorithm>
 #include <iterator>
 
 namespace tarnwell {
 
 namespace {
+
+// The widths the list starts with before it has been fitted to its texts.
 constexpr int kColumnWidths[] = {120, 300, 100, 100, 100};
-}
+
+// A path cut at its end would lose the file's own name, the part that says
+// most; cut in the middle, the start of the folder and the name both stay.
+class MiddleElidingDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideMiddle;
+    }
+};
+
+}  // namespace
 
 ResultsView::ResultsView(QWidget* parent) : QTableView(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -38,6 +57,10 @@ ResultsView::ResultsView(QWidget* parent) : QTableView(parent) {
     columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     columns->setMinimumSectionSize(20);
     columns->setDefaultSectionSize(100);
+    columns->setSectionResizeMode(QHeaderView::Interactive);
+    connect(columns, &QHeaderView::sectionResized, this, [this] {
+        if (!adjusting_) userSized_ = true;
+    });
 
     // A report view keeps showing its selection when another control has the focus.
     QPalette colours = palette();
@@ -50,8 +73,65 @@ ResultsView::ResultsView(QWidget* parent) : QTableView(parent) {
 
 void ResultsView::setModel(QAbstractItemModel* model) {
     QTableView::setModel(model);
+    adjusting_ = true;
     for (int i = 0; i < static_cast<int>(std::size(kColumnWidths)); ++i)
         horizontalHeader()->resizeSection(i, kColumnWidths[i]);
+    adjusting_ = false;
+}
+
+void ResultsView::FitColumns(const std::array<ColumnFit, 5>& fits) {
+    QHeaderView* columns = horizontalHeader();
+    // The delegate's text margin on either side, and a little air.
+    const int padding =
+        2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) +
+        fontMetrics().averageCharWidth();
+    adjusting_ = true;
+    for (int i = 0; i < static_cast<int>(fits.size()) && i < columns->count(); ++i) {
+        int width = columns->sectionSizeHint(i);
+        for (const std::string& text : fits[i].texts)
+            width = std::max(
+                width, fontMetrics().horizontalAdvance(QString::fromLocal8Bit(text)) + padding);
+        if (fits[i].takesRest) {
+            restColumn_ = i;
+            // Room for a useful part of a path even in a narrow window.
+            restMinimum_ = std::max(width, 30 * fontMetrics().averageCharWidth());
+            width = restMinimum_;
+            setItemDelegateForColumn(i, new MiddleElidingDelegate(this));
+        }
+        columns->resizeSection(i, width);
+    }
+    adjusting_ = false;
+    userSized_ = false;
+    FillRest();
+}
+
+void ResultsView::FillRest() {
+    if (restColumn_ < 0 || userSized_) return;
+    QHeaderView* columns = horizontalHeader();
+    int others = 0;
+    for (int i = 0; i < columns->count(); ++i)
+        if (i != restColumn_) others += columns->sectionSize(i);
+    const int rest = std::max(restMinimum_, viewport()->width() - others);
+    adjusting_ = true;
+    columns->resizeSection(restColumn_, rest);
+    adjusting_ = false;
+}
+
+bool ResultsView::viewportEvent(QEvent* event) {
+    // The viewport, not the view, is what the columns share: it also narrows
+    // when the vertical scroll bar appears.
+    const bool handled = QTableView::viewportEvent(event);
+    if (event->type() == QEvent::Resize) FillRest();
+    return handled;
+}
+
+void ResultsView::ShowRowWhole(int row) {
+    if (model() == nullptr) return;
+    // The view takes in new rows later, on its next turn of the event loop;
+    // until then its scroll range ends one row short of the new one, and a
+    // scroll asked for now would stop there.
+    executeDelayedItemsLayout();
+    scrollTo(model()->index(row, 0), QAbstractItemView::EnsureVisible);
 }
 
 void ResultsView::keyPressEvent(QKeyEvent* event) {

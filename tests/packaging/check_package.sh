@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a build folder and checks it as installed:
-# the control fields, the executable with tarnwell.chm beside it, the menu
-# entry, the icons and the metainfo; then starts the unpacked program under
-# Xvfb and checks that its window carries the icon and that F1 hands the help
-# file beside the executable to the viewer, instead of warning it is missing.
+# the control fields, the executable with tarnwell.chm beside it in
+# usr/lib/tarnwell and the link in usr/bin, the menu entry, the icons and the
+# metainfo; then starts the unpacked program through its link under Xvfb, with
+# no help viewer anywhere on the PATH, and checks that its window carries the
+# icon and that F1 opens the program's own help window at the main window's
+# topic, once however often it is pressed.
 #   tests/packaging/check_package.sh BUILD_FOLDER PACKAGING_FOLDER
 set -euo pipefail
 build=$(realpath "$1")
@@ -29,7 +31,10 @@ if [ -z "${TARNWELL_IN_XVFB:-}" ]; then
     [ "$(field Section)" = utils ] || fail "Section is '$(field Section)'"
     [ "$(field Maintainer)" = "Tarnwell developers <dev@tarnwell.invalid>" ] ||
         fail "Maintainer is '$(field Maintainer)'"
-    [ "$(field Recommends)" = "kchmviewer | xchm" ] || fail "Recommends is '$(field Recommends)'"
+    # The help window is part of the program: no outside viewer is wanted.
+    if recommends=$(field Recommends 2>/dev/null) && [ -n "$recommends" ]; then
+        fail "Recommends is '$recommends'"
+    fi
     depends=$(field Depends)
     # The libraries the executable links, and the platform plugins it loads.
     for needed in libqt6widgets6 libqt6gui6 libqt6core6 libqt6xml6 libstdc++6 libc6 qt6-qpa-plugins; do
@@ -48,15 +53,24 @@ if [ -z "${TARNWELL_IN_XVFB:-}" ]; then
     root=$work/root
     dpkg -x "$deb" "$root"
     program=$root/usr/bin/tarnwell
-    [ -x "$program" ] && [ -f "$program" ] || fail "no executable usr/bin/tarnwell"
+    real=$root/usr/lib/tarnwell/tarnwell
+    [ -x "$real" ] && [ -f "$real" ] && [ ! -L "$real" ] ||
+        fail "no executable usr/lib/tarnwell/tarnwell"
+    [ -L "$program" ] && [ "$(readlink "$program")" = ../lib/tarnwell/tarnwell ] ||
+        fail "usr/bin/tarnwell is no relative link to ../lib/tarnwell/tarnwell"
+    [ "$(realpath "$program")" = "$(realpath "$real")" ] || fail "usr/bin/tarnwell leads elsewhere"
+    # Executables only in usr/bin: the help file is data.
+    others=$(find "$root/usr/bin" -mindepth 1 ! -name tarnwell)
+    [ -z "$others" ] || fail "usr/bin holds more than the link: $others"
     # The help unit looks beside the executable's real path.
-    chm=$(dirname "$(realpath "$program")")/tarnwell.chm
+    chm=$root/usr/lib/tarnwell/tarnwell.chm
     if [ ! -f "$chm" ]; then
         fail "no tarnwell.chm beside the executable ($chm)"
     elif [ "$(head -c 4 "$chm")" != ITSF ]; then
         fail "tarnwell.chm is not a compiled help file"
     fi
-    if file "$program" | grep -q "not stripped"; then
+    program_file=$real
+    if file "$program_file" | grep -q "not stripped"; then
         fail "the executable in the package is not stripped"
     fi
 
@@ -70,8 +84,11 @@ if [ -z "${TARNWELL_IN_XVFB:-}" ]; then
         [ -n "$(entry Comment)" ] || fail "no Comment"
         [ "$(entry Exec)" = tarnwell ] || fail "Exec is '$(entry Exec)', not the bare program"
         [ "$(entry Icon)" = tarnwell ] || fail "Icon is '$(entry Icon)'"
-        [ "$(entry Categories)" = "Utility;System;Monitor;" ] ||
+        # One main category, so menus list the program once.
+        [ "$(entry Categories)" = "System;Monitor;" ] ||
             fail "Categories is '$(entry Categories)'"
+        hints=$(desktop-file-validate "$desktop" 2>&1 | grep -i "hint" || true)
+        [ -z "$hints" ] || fail "desktop-file-validate hints: $hints"
         # The menu starts the program by name, so it must be where PATH finds it.
         [ -x "$root/usr/bin/$(entry Exec)" ] || fail "Exec names no program in usr/bin"
     fi
@@ -124,19 +141,18 @@ trap cleanup EXIT
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
-# Stand-ins for the help viewers that note how they were started, so that no
-# real viewer opens and the help file handed over can be read back.
-viewers=$work/viewers
-mkdir -p "$viewers"
-for viewer in kchmviewer xchm; do
-    printf '#!/bin/sh\nprintf "%%s\\n" "$0" "$@" > "%s/started"\n' "$viewers" >"$viewers/$viewer"
-    chmod +x "$viewers/$viewer"
+# A PATH with the basic tools only: no help viewer can be found, even where
+# one is installed on this machine.
+tools=$work/tools
+mkdir -p "$tools"
+for tool in sh env xdg-open; do
+    if command -v "$tool" >/dev/null; then ln -sf "$(command -v "$tool")" "$tools/$tool"; fi
 done
 
 # shellcheck source=scripts/lib/wait_for.sh
 . "$(dirname "$(realpath "$0")")/../../scripts/lib/wait_for.sh"
 
-XDG_CONFIG_HOME=$work/config PATH="$viewers:$PATH" "$program" &
+XDG_CONFIG_HOME=$work/config PATH="$tools" "$program" &
 pid=$!
 if ! wait_for 100 xdotool search --onlyvisible --pid "$pid" --name '^Watcher'; then
     echo "FAIL: the program from the package shows no main window" >&2
@@ -154,13 +170,21 @@ entry_class=$(sed -n 's/^StartupWMClass=//p' "$work/root/usr/share/applications/
 
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || xdotool windowfocus --sync "$window"
 xdotool key F1
-if wait_for 100 test -s "$viewers/started"; then
-    chm=$(dirname "$(realpath "$program")")/tarnwell.chm
-    grep -qxF "$chm" "$viewers/started" ||
-        fail "F1 started the viewer without $chm: $(tr '\n' ' ' <"$viewers/started")"
+if wait_for 100 xdotool search --all --onlyvisible --pid "$pid" --name '^Tarnwell Help$'; then
+    # F1 twice more, with the main window in front: still one help window.
+    xdotool windowactivate --sync "$window" >/dev/null 2>&1 || xdotool windowfocus --sync "$window"
+    xdotool key F1
+    sleep 0.5
+    xdotool windowactivate --sync "$window" >/dev/null 2>&1 || xdotool windowfocus --sync "$window"
+    xdotool key F1
+    sleep 0.5
+    count=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Tarnwell Help$' | wc -l)
+    [ "$count" -eq 1 ] || fail "three F1 presses opened $count help windows"
+    children=$({ pgrep -P "$pid" || true; } | wc -l)
+    [ "$children" -eq 0 ] || fail "help started $children other program(s)"
 else
     # A missing help file shows its warning box instead.
     others=$(xdotool search --onlyvisible --pid "$pid" --name '' 2>/dev/null | grep -cvx "$window" || true)
-    fail "F1 started no help viewer ($others other window(s) of the program opened)"
+    fail "F1 opened no help window ($others other window(s) of the program opened)"
 fi
 exit "$((failures != 0))"

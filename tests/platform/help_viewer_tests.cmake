@@ -1,4 +1,4 @@
-# The Linux help viewer service, with fake viewers that record their arguments.
+# Where the help file is looked for: the folder of the resolved executable.
 if(NOT WIN32)
     tarnwell_add_test(help_viewer_test
         SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/help_viewer_test.cpp

@@ -4,13 +4,18 @@
 
 #include "ui/application.h"
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <stdexcept>
 
 #include "message_box_answerer.h"
@@ -47,6 +52,8 @@ class ApplicationTest : public QObject {
     void anErrorInAnEventHandlerIsShownAndTheLoopGoesOn_data();
     void anErrorInAnEventHandlerIsShownAndTheLoopGoesOn();
     void aRunEndsWithEveryWatchStoppedAndExitCodeZero();
+    void anEndSignalEndsTheRunWithEveryLogLineOnDisk_data();
+    void anEndSignalEndsTheRunWithEveryLogLineOnDisk();
 };
 
 void ApplicationTest::theErrorTextEndsInAFullStop_data() {
@@ -155,6 +162,64 @@ void ApplicationTest::aRunEndsWithEveryWatchStoppedAndExitCodeZero() {
         QVERIFY(!test::ProcessHasOpen(log));
         QVERIFY(test::ReadAll(log).contains("\r\n"));
     }
+}
+
+void ApplicationTest::anEndSignalEndsTheRunWithEveryLogLineOnDisk_data() {
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM, kill and logout") << int(SIGTERM);
+    QTest::newRow("SIGINT, Ctrl+C") << int(SIGINT);
+    QTest::newRow("SIGHUP, the terminal went") << int(SIGHUP);
+}
+
+void ApplicationTest::anEndSignalEndsTheRunWithEveryLogLineOnDisk() {
+    QFETCH(int, signalNumber);
+    QTemporaryDir folder, staging, logs;
+    const QString logPath = logs.filePath(QStringLiteral("run.log"));
+    constexpr int kChanges = 5;
+    bool reported = false;
+    bool signalled = false;
+    QElapsedTimer sinceSignal;
+
+    QTimer::singleShot(0, [&] {
+        TfrmMain* window = nullptr;
+        (void)QTest::qWaitFor([&] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* main = qobject_cast<TfrmMain*>(widget); main && main->isVisible())
+                    window = main;
+            return window != nullptr && window->ActivePage() != nullptr;
+        });
+        if (window == nullptr) {
+            QCoreApplication::quit();
+            return;
+        }
+        TfrmWatcher* page = window->ActivePage();
+        page->findChild<QComboBox*>(QStringLiteral("cboPath"))->setEditText(folder.path());
+        page->findChild<QCheckBox*>(QStringLiteral("chkOutputToFile"))->setChecked(true);
+        page->findChild<QLineEdit*>(QStringLiteral("txtOutputFileName"))->setText(logPath);
+        page->StartWatch();
+        if (!QTest::qWaitFor([&] { return test::IsWatched(folder.path()); }, 5000)) {
+            window->close();
+            return;
+        }
+        for (int i = 0; i < kChanges; ++i)
+            test::DropFile(staging, folder.path(), QStringLiteral("f%1").arg(i), "x");
+        reported = QTest::qWaitFor([&] { return page->RowCount() == kChanges; }, 10000);
+        // The lines are still in the stream's buffer: only the end of the run
+        // puts them on disk.
+        sinceSignal.start();
+        signalled = ::kill(::getpid(), signalNumber) == 0;
+        // A window left open would keep the loop going if the signal did not
+        // end it; the deadline turns that into a failure instead of a hang.
+        QTimer::singleShot(10000, window, [window] { window->close(); });
+    });
+
+    auto* app = static_cast<TarnwellApplication*>(QCoreApplication::instance());
+    QCOMPARE(RunTarnwell(*app), 0);
+    QVERIFY(reported);
+    QVERIFY(signalled);
+    QVERIFY2(sinceSignal.elapsed() < 9000, "the signal did not end the run");
+    QVERIFY(!test::ProcessHasOpen(logPath));
+    QCOMPARE(test::ReadAll(logPath).count("\r\n"), kChanges);
 }
 
 }  // namespace tarnwell

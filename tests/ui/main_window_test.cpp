@@ -7,19 +7,25 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFile>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
 #include <memory>
 
 #include "message_box_answerer.h"
 #include "ui/fMain.h"
+#include "ui/help.h"
 #include "watch_test_support.h"
 
 namespace tarnwell {
@@ -62,6 +68,9 @@ class MainWindowTest : public QObject {
     void theEditMenuCopiesAndClearsTheActivePage();
     void closingTheWindowStopsEveryWatchAndClosesItsLog();
     void exitClosesTheWindow();
+    void theDesktopKeysAreShownAndWork();
+    void f1AsksForTheMainWindowsTopicOnlyOnce();
+    void aLongPathKeepsItsTabNarrowWithTheWholePathAsTip();
 
   private:
     void Click(const char* toolButton) {
@@ -283,6 +292,74 @@ void MainWindowTest::closingTheWindowStopsEveryWatchAndClosesItsLog() {
 void MainWindowTest::exitClosesTheWindow() {
     Control<QAction>(window_.get(), "Exit1")->trigger();
     QVERIFY(!window_->isVisible());
+}
+
+void MainWindowTest::theDesktopKeysAreShownAndWork() {
+    QCOMPARE(Control<QAction>(window_.get(), "NewWindow1")->shortcut(),
+             QKeySequence(Qt::CTRL | Qt::Key_N));
+    QCOMPARE(Control<QAction>(window_.get(), "Exit1")->shortcut(),
+             QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QCOMPARE(Control<QAction>(window_.get(), "TarnwellHelp1")->shortcut(),
+             QKeySequence(Qt::Key_F1));
+
+    const auto press = [this](QKeyCombination keys) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus != nullptr ? focus : window_.get(), keys.key(),
+                        keys.keyboardModifiers());
+    };
+    press(Qt::CTRL | Qt::Key_N);
+    QCOMPARE(Tabs()->count(), 2);
+    QCOMPARE(Tabs()->currentIndex(), 1);
+    press(Qt::CTRL | Qt::Key_Q);
+    QVERIFY(!window_->isVisible());
+}
+
+void MainWindowTest::f1AsksForTheMainWindowsTopicOnlyOnce() {
+    // F1 is shown beside Tarnwell Help, but the key must still go through the
+    // help routing (context 1028), not trigger the menu item (contents).
+    QTemporaryDir folder;
+    QFile chm(folder.filePath(QStringLiteral("tarnwell.chm")));
+    QVERIFY(chm.open(QIODevice::WriteOnly));
+    chm.close();
+    QStringList requests;
+    HelpServices services;
+    services.executableFolder = [&folder] { return folder.path().toStdString() + "/"; };
+    services.findViewer = [] { return true; };
+    services.showHelp = [&requests](const std::string&, unsigned command, std::uint32_t data) {
+        requests << QStringLiteral("%1 %2").arg(command).arg(data);
+    };
+    SetHelpServices(services);
+    LoadHtmlHelp();
+    InstallHelpRouting(window_.get());
+
+    QWidget* focus = QApplication::focusWidget();
+    QTest::keyClick(focus != nullptr ? focus : window_.get(), Qt::Key_F1);
+    QCOMPARE(requests, QStringList{QStringLiteral("15 1028")});
+    Control<QAction>(window_.get(), "TarnwellHelp1")->trigger();
+    QCOMPARE(requests, (QStringList{QStringLiteral("15 1028"), QStringLiteral("1 0")}));
+    SetHelpServices({});
+}
+
+void MainWindowTest::aLongPathKeepsItsTabNarrowWithTheWholePathAsTip() {
+    window_->resize(1000, 700);
+    TfrmWatcher* first = window_->ActivePage();
+    window_->AddWatchPage();
+    QString path = QStringLiteral("/home/user");
+    while (path.size() < 207) path += QStringLiteral("/a folder with a long name");
+    path += QStringLiteral("/a&b");
+    first->SetTabCaption(path);
+
+    QTabBar* bar = Tabs()->tabBar();
+    // The tab's text is the path; on screen it is kept narrow, so both tabs show.
+    QCOMPARE(bar->tabText(0).replace(QStringLiteral("&&"), QStringLiteral("&")), path);
+    QVERIFY(bar->tabRect(0).width() < bar->fontMetrics().averageCharWidth() * 50);
+    QVERIFY(bar->rect().contains(bar->tabRect(1)));
+
+    QHelpEvent tip(QEvent::ToolTip, bar->tabRect(0).center(),
+                   bar->mapToGlobal(bar->tabRect(0).center()));
+    QApplication::sendEvent(bar, &tip);
+    QTRY_COMPARE(QToolTip::text(), path);
+    QToolTip::hideText();
 }
 
 }  // namespace tarnwell

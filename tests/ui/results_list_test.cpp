@@ -9,8 +9,13 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTest>
+#include <algorithm>
 
+#include "engine/time_stamp.h"
+#include "ui/results_columns.h"
 #include "ui/results_model.h"
 #include "ui/results_view.h"
 
@@ -39,6 +44,8 @@ class ResultsListTest : public QObject {
     void anOpenEditorKeepsItsTextWhileTheListMovesUp();
     void everyNewRowIsAnnouncedWhicheverWayItCameIn();
     void theViewNeitherSortsNorCopies();
+    void columnsFitTheirTextsAndFileNameTakesTheRest_data();
+    void columnsFitTheirTextsAndFileNameTakesTheRest();
 };
 
 void ResultsListTest::rowsStayInOrderAcrossTheRingsWrapAndGrowth() {
@@ -310,4 +317,86 @@ void ResultsListTest::theViewNeitherSortsNorCopies() {
 }  // namespace tarnwell
 
 QTEST_MAIN(tarnwell::ResultsListTest)
+
+namespace tarnwell {
+
+void ResultsListTest::columnsFitTheirTextsAndFileNameTakesTheRest_data() {
+    QTest::addColumn<bool>("twelveHourClock");
+    QTest::addColumn<QString>("datePattern");
+    QTest::newRow("United States English") << true << "M/d/yyyy";
+    QTest::newRow("24 hours, long date") << false << "dd.MM.yyyy";
+}
+
+void ResultsListTest::columnsFitTheirTextsAndFileNameTakesTheRest() {
+    QFETCH(bool, twelveHourClock);
+    QFETCH(QString, datePattern);
+    RegionalSettings settings;
+    settings.twelveHourClock = twelveHourClock;
+    settings.shortDatePattern = datePattern.toStdString();
+    const auto fits = ResultsColumnFits(settings, "workstation\\alexandra.longname");
+
+    ResultsModel model;
+    ResultsView view;
+    view.setModel(&model);
+    view.FitColumns(fits);
+    view.resize(1000, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QHeaderView* columns = view.horizontalHeader();
+
+    // Every text a column can show fits whole, with the cell's margins.
+    const int margins = 2 * (view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    for (int column : {0, 2, 3, 4}) {
+        QVERIFY(!fits[column].texts.empty() || column == 4);
+        for (const std::string& text : fits[column].texts)
+            QVERIFY2(view.fontMetrics().horizontalAdvance(QString::fromStdString(text)) + margins <=
+                         columns->sectionSize(column),
+                     text.c_str());
+        QVERIFY(columns->sectionSize(column) >= columns->sectionSizeHint(column));
+    }
+    // The stamp keeps its time: the widest one of the fits is a real stamp.
+    QVERIFY(QString::fromStdString(fits[0].texts.front()).contains(QStringLiteral("58:58")));
+    QVERIFY(std::find(fits[2].texts.begin(), fits[2].texts.end(), "Renamed - From") !=
+            fits[2].texts.end());
+
+    // File Name takes what the others leave, also after the window grows.
+    const auto widthOfAll = [&] {
+        int sum = 0;
+        for (int i = 0; i < columns->count(); ++i) sum += columns->sectionSize(i);
+        return sum;
+    };
+    QCOMPARE(widthOfAll(), view.viewport()->width());
+    view.resize(1200, 300);
+    QTRY_COMPARE(widthOfAll(), view.viewport()->width());
+
+    // Once the user has sized a column, the widths are theirs.
+    columns->resizeSection(2, 300);
+    const int fileName = columns->sectionSize(1);
+    view.resize(1300, 300);
+    QTest::qWait(0);
+    QCOMPARE(columns->sectionSize(1), fileName);
+    QCOMPARE(columns->sectionSize(2), 300);
+    QCOMPARE(columns->sectionResizeMode(1), QHeaderView::Interactive);
+
+    // A long path is shortened in its middle on screen and whole in its tip.
+    const QString path = QStringLiteral("/home/user/") + QString(200, QLatin1Char('d')) +
+                         QStringLiteral("/report.txt");
+    model.Append(
+        {QStringLiteral("stamp"), path, QStringLiteral("Created"), QStringLiteral("1"), QString()});
+    QCOMPARE(model.index(0, 1).data(Qt::ToolTipRole).toString(), path);
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    auto* delegate = qobject_cast<QStyledItemDelegate*>(view.itemDelegateForColumn(1));
+    QVERIFY(delegate != nullptr);
+    class Peek : public QStyledItemDelegate {
+      public:
+        static void Init(QStyledItemDelegate* d, QStyleOptionViewItem* o, const QModelIndex& i) {
+            (d->*(&Peek::initStyleOption))(o, i);
+        }
+    };
+    Peek::Init(delegate, &option, model.index(0, 1));
+    QCOMPARE(option.textElideMode, Qt::ElideMiddle);
+}
+
+}  // namespace tarnwell
 #include "results_list_test.moc"

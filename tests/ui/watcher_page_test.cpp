@@ -18,12 +18,15 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 
+#include "engine/result_outputs.h"
 #include "message_box_answerer.h"
 #include "ui/fWatcher.h"
+#include "ui/group_flow.h"
 #include "watch_test_support.h"
 
 namespace tarnwell {
@@ -108,10 +111,16 @@ class WatcherPageTest : public QObject {
     void stopOnAFreshPageChangesNothing();
     void clearDuringARunEmptiesTheListAndTheCountGoesOn();
     void maxLinesZeroKeepsTheListEmptyWhileTheCountRises();
+    void autoScrollKeepsTheNewestRowWhollyInView_data();
+    void autoScrollKeepsTheNewestRowWhollyInView();
     void theClockReadsHundredHoursAfterHundredHours();
     void aMissingFolderEndsInNotRunningAfterCannotOpen();
     void aLogThatCannotBeWrittenIsReportedOnce();
     void browseRemembersTheLastConfirmedFolder();
+    void theGroupsReflowSoTheyFitTheWidth_data();
+    void theGroupsReflowSoTheyFitTheWidth();
+    void browseOpensAtThePathBoxFolderElseAtHome_data();
+    void browseOpensAtThePathBoxFolderElseAtHome();
     void theSaveDialogTakesAnExistingFileWithoutAQuestion();
 
   private:
@@ -230,13 +239,17 @@ void WatcherPageTest::aFreshPageHasItsDefaults() {
     auto* list = Control<QTableView>(page, "lvwResults");
     QCOMPARE(list->model()->rowCount(), 0);
     const char* const titles[] = {"Time Stamp", "File Name", "Action", "File Size", "Owner"};
-    const int widths[] = {120, 300, 100, 100, 100};
     QCOMPARE(list->model()->columnCount(), 5);
+    int widthOfAll = 0;
     for (int column = 0; column < 5; ++column) {
         QCOMPARE(list->model()->headerData(column, Qt::Horizontal).toString(),
                  QLatin1String(titles[column]));
-        QCOMPARE(list->columnWidth(column), widths[column]);
+        widthOfAll += list->columnWidth(column);
     }
+    // Sized for their texts in this font; File Name takes the rest.
+    QVERIFY(list->columnWidth(2) >
+            list->fontMetrics().horizontalAdvance(QStringLiteral("Renamed - From")));
+    QCOMPARE(widthOfAll, list->viewport()->width());
     QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
     QVERIFY(!list->isSortingEnabled());
     QVERIFY(!list->horizontalHeader()->sectionsMovable());
@@ -471,6 +484,48 @@ void WatcherPageTest::maxLinesZeroKeepsTheListEmptyWhileTheCountRises() {
     QCOMPARE(page_->RowCount(), 0);
 }
 
+void WatcherPageTest::autoScrollKeepsTheNewestRowWhollyInView_data() {
+    QTest::addColumn<int>("maxLines");
+    QTest::addColumn<QList<int>>("bursts");  // changes per batch
+    QTest::newRow("growing, one change a batch") << 1000 << QList<int>(60, 1);
+    QTest::newRow("full, one change a batch") << 20 << QList<int>(60, 1);
+    QTest::newRow("growing, bursts") << 1000 << QList<int>{1, 37, 2, 25};
+    QTest::newRow("full, bursts") << 20 << QList<int>{30, 5, 1, 40};
+    QTest::newRow("the very first change") << 1000 << QList<int>{1};
+}
+
+void WatcherPageTest::autoScrollKeepsTheNewestRowWhollyInView() {
+    QFETCH(int, maxLines);
+    QFETCH(QList<int>, bursts);
+    Control<QSpinBox>(page_.get(), "txtMaxLines")->setValue(maxLines);
+    Control<QCheckBox>(page_.get(), "chkAutoScroll")->setChecked(true);
+    auto* list = Control<QTableView>(page_.get(), "lvwResults");
+    QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
+
+    const auto newestRowIsWhole = [&] {
+        const int last = list->model()->rowCount() - 1;
+        const QRect row = list->visualRect(list->model()->index(last, 0));
+        return row.isValid() && list->viewport()->rect().contains(row);
+    };
+    int change = 0;
+    for (const int burst : bursts) {
+        // One batch as the worker hands it over: the rows come without the
+        // event loop turning in between.
+        for (int i = 0; i < burst; ++i) {
+            ChangeRecord record;
+            record.FullPath = "/data/file" + std::to_string(++change);
+            record.ActionWord = "Created";
+            AddResultRow(*page_, "12/10/2026 1:15:00 PM", record);
+            TrimResults(*page_);
+        }
+        QVERIFY2(newestRowIsWhole(), qPrintable(QStringLiteral("after change %1").arg(change)));
+        QCoreApplication::processEvents();
+        QVERIFY2(newestRowIsWhole(),
+                 qPrintable(QStringLiteral("after change %1, laid out").arg(change)));
+    }
+    QCOMPARE(page_->RowCount(), std::min(change, maxLines));
+}
+
 void WatcherPageTest::theClockReadsHundredHoursAfterHundredHours() {
     double now = 45000.0;
     page_->SetClock([&now] { return now; });
@@ -551,6 +606,74 @@ void WatcherPageTest::browseRemembersTheLastConfirmedFolder() {
     AnswerFileDialog(QString());
     browse->click();
     QCOMPARE(path->currentText(), folder_->path());
+}
+
+void WatcherPageTest::theGroupsReflowSoTheyFitTheWidth_data() {
+    QTest::addColumn<QSize>("pageSize");  // empty: what a 1280 x 800 screen leaves
+    QTest::addColumn<int>("columns");     // 0: as many as fit
+    QTest::newRow("the described size") << QSize(764, 475) << 3;
+    // Run with QT_SCALE_FACTOR=2 too: the screen then has half as many of
+    // the page's pixels; less the window's menus, tool bar and tabs.
+    QTest::newRow("a 1280 x 800 screen") << QSize() << 0;
+    QTest::newRow("a very narrow window") << QSize(330, 475) << 1;
+}
+
+void WatcherPageTest::theGroupsReflowSoTheyFitTheWidth() {
+    QFETCH(QSize, pageSize);
+    QFETCH(int, columns);
+    if (pageSize.isEmpty()) {
+        const double ratio = page_->devicePixelRatioF();
+        pageSize = QSize(qRound(1280 / ratio) - 8, qRound(800 / ratio) - 130);
+    }
+    page_->resize(pageSize);
+    QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
+
+    auto* flow = Control<GroupFlow>(page_.get(), "GroupFlow");
+    if (columns > 0) QTRY_COMPARE(flow->Columns(), columns);
+    // No group reaches past the page's right edge.
+    for (const char* name : {"grpLocation", "grpControl", "grpOutputToScreen", "grpOptions",
+                             "grpStatus", "grpOutputToFile"}) {
+        auto* group = Control<QGroupBox>(page_.get(), name);
+        const QRect onPage(group->mapTo(page_.get(), QPoint(0, 0)), group->size());
+        QVERIFY2(onPage.right() < page_->width(), name);
+    }
+    // The list keeps rows in view, also where the groups have to scroll.
+    auto* list = Control<QTableView>(page_.get(), "lvwResults");
+    QTRY_VERIFY(list->viewport()->height() >= 5 * list->verticalHeader()->defaultSectionSize());
+}
+
+void WatcherPageTest::browseOpensAtThePathBoxFolderElseAtHome_data() {
+    QTest::addColumn<QString>("typed");  // "<folder>" stands for the watched folder
+    QTest::addColumn<QString>("opensAt");
+    QTest::newRow("a folder") << "<folder>/sub"
+                              << "<folder>/sub";
+    QTest::newRow("a mask behind a folder") << "<folder>/sub/*.txt"
+                                            << "<folder>/sub";
+    QTest::newRow("nothing typed") << "" << QDir::homePath();
+    QTest::newRow("a relative name") << "report.txt" << QDir::homePath();
+    QTest::newRow("a folder that is not there") << "<folder>/missing/x" << QDir::homePath();
+}
+
+void WatcherPageTest::browseOpensAtThePathBoxFolderElseAtHome() {
+    QFETCH(QString, typed);
+    QFETCH(QString, opensAt);
+    QVERIFY(QDir(folder_->path()).mkdir(QStringLiteral("sub")));
+    typed.replace(QStringLiteral("<folder>"), folder_->path());
+    opensAt.replace(QStringLiteral("<folder>"), folder_->path());
+    Control<QComboBox>(page_.get(), "cboPath")->setEditText(typed);
+
+    QString seen;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            seen = dialog->directory().absolutePath();
+            dialog->reject();
+        }
+    });
+    poll.start();
+    Control<QPushButton>(page_.get(), "cmdBrowse")->click();
+    QCOMPARE(QDir(seen).canonicalPath(), QDir(opensAt).canonicalPath());
 }
 
 void WatcherPageTest::theSaveDialogTakesAnExistingFileWithoutAQuestion() {

@@ -9,3 +9,12 @@ foreach(window_test results_list watcher_page main_window application)
         TIMEOUT 120)
     set_target_properties(${window_test}_test PROPERTIES AUTOMOC ON)
 endforeach()
+
+# The page on a screen scaled by 2, as on a high-density laptop screen.
+if(TARGET watcher_page_test)
+    add_test(NAME watcher_page_test_at_scale_2
+             COMMAND watcher_page_test theGroupsReflowSoTheyFitTheWidth)
+    set_tests_properties(watcher_page_test_at_scale_2 PROPERTIES
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=2"
+        LABELS integration TIMEOUT 60)
+endif()
