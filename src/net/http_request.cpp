@@ -17,7 +17,7 @@ std::optional<HttpUrl> ParseHttpUrl(const std::string& url) {
     if (authority.empty() || authority.find('@') != std::string::npos) return std::nullopt;
 
     HttpUrl result;
-    std::string port_text;
+    std::string portText;
     if (authority.front() == '[') {
         std::size_t close = authority.find(']');
         if (close == std::string::npos || close == 1) return std::nullopt;
@@ -25,15 +25,15 @@ std::optional<HttpUrl> ParseHttpUrl(const std::string& url) {
         std::string rest = authority.substr(close + 1);
         if (!rest.empty()) {
             if (rest.front() != ':') return std::nullopt;
-            port_text = rest.substr(1);
-            result.explicit_port = true;
+            portText = rest.substr(1);
+            result.explicitPort = true;
         }
     } else {
         std::size_t colon = authority.find(':');
         result.host = authority.substr(0, colon);
         if (colon != std::string::npos) {
-            port_text = authority.substr(colon + 1);
-            result.explicit_port = true;
+            portText = authority.substr(colon + 1);
+            result.explicitPort = true;
         }
     }
     if (result.host.empty()) return std::nullopt;
@@ -42,10 +42,10 @@ std::optional<HttpUrl> ParseHttpUrl(const std::string& url) {
         // header lines and in the proxy's CONNECT.
         if (static_cast<unsigned char>(c) <= ' ' || c == 0x7f) return std::nullopt;
     }
-    if (result.explicit_port) {
-        if (port_text.empty() || port_text.size() > 5) return std::nullopt;
+    if (result.explicitPort) {
+        if (portText.empty() || portText.size() > 5) return std::nullopt;
         unsigned value = 0;
-        for (char c : port_text) {
+        for (char c : portText) {
             if (c < '0' || c > '9') return std::nullopt;
             value = value * 10 + static_cast<unsigned>(c - '0');
         }

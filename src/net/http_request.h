@@ -12,7 +12,7 @@ namespace tarnwell {
 struct HttpUrl {
     std::string host;  // as written in the address, without the brackets of an IPv6 literal
     std::uint16_t port = 80;
-    bool explicit_port = false;
+    bool explicitPort = false;
     std::string target = "/";  // path and query, never empty
 };
 

@@ -43,23 +43,23 @@ bool HasControlCharacters(std::string_view s) {
 
 }  // namespace
 
-HttpResponseReader::HttpResponseReader(std::size_t max_header_bytes, std::size_t max_body_bytes)
-    : max_header_bytes_(max_header_bytes), max_body_bytes_(max_body_bytes) {}
+HttpResponseReader::HttpResponseReader(std::size_t maxHeaderBytes, std::size_t maxBodyBytes)
+    : maxHeaderBytes_(maxHeaderBytes), maxBodyBytes_(maxBodyBytes) {}
 
-HttpResponseReader::State HttpResponseReader::Fail(NetErrorKind kind, std::string text, int code) {
-    state_ = State::kFailed;
+ReaderState HttpResponseReader::Fail(NetErrorKind kind, std::string text, int code) {
+    state_ = ReaderState::Failed;
     error_ = MakeNetError(kind, std::move(text), code);
     body_.clear();
     return state_;
 }
 
 bool HttpResponseReader::TakeLine(std::string_view& input, std::string& line, std::size_t limit,
-                                  bool& too_long) {
-    too_long = false;
+                                  bool& tooLong) {
+    tooLong = false;
     std::size_t lf = input.find('\n');
     std::size_t take = lf == std::string_view::npos ? input.size() : lf + 1;
     if (line.size() + take > limit) {
-        too_long = true;
+        tooLong = true;
         return false;
     }
     line.append(input.substr(0, take));
@@ -70,19 +70,19 @@ bool HttpResponseReader::TakeLine(std::string_view& input, std::string& line, st
     return true;
 }
 
-HttpResponseReader::State HttpResponseReader::Feed(std::string_view input) {
-    while (state_ == State::kNeedMore && !input.empty()) {
+ReaderState HttpResponseReader::Feed(std::string_view input) {
+    while (state_ == ReaderState::NeedMore && !input.empty()) {
         switch (phase_) {
-            case Phase::kHead: {
+            case Phase::Head: {
                 // Byte by byte: the head is small and capped, and its end may be
                 // split across any two reads.
                 while (!input.empty()) {
                     char c = input.front();
                     input.remove_prefix(1);
-                    if (++head_bytes_ > max_header_bytes_) {
-                        return Fail(NetErrorKind::kTooLarge,
+                    if (++headBytes_ > maxHeaderBytes_) {
+                        return Fail(NetErrorKind::TooLarge,
                                     "The server's response headers are larger than " +
-                                        std::to_string(max_header_bytes_ / 1024) + " KiB");
+                                        std::to_string(maxHeaderBytes_ / 1024) + " KiB");
                     }
                     head_.push_back(c);
                     std::size_t n = head_.size();
@@ -94,28 +94,28 @@ HttpResponseReader::State HttpResponseReader::Feed(std::string_view input) {
                 }
                 break;
             }
-            case Phase::kBodyLength: {
+            case Phase::BodyLength: {
                 if (TakeCounted(input)) {
-                    phase_ = Phase::kComplete;
-                    state_ = State::kDone;
+                    phase_ = Phase::Complete;
+                    state_ = ReaderState::Done;
                 }
                 break;
             }
-            case Phase::kBodyClose: {
-                if (body_.size() + input.size() > max_body_bytes_) {
-                    return Fail(NetErrorKind::kTooLarge,
-                                "The server's response is larger than " +
-                                    std::to_string(max_body_bytes_ / 1024) + " KiB");
+            case Phase::BodyClose: {
+                if (body_.size() + input.size() > maxBodyBytes_) {
+                    return Fail(NetErrorKind::TooLarge, "The server's response is larger than " +
+                                                            std::to_string(maxBodyBytes_ / 1024) +
+                                                            " KiB");
                 }
                 body_.append(input);
                 input = {};
                 break;
             }
-            case Phase::kChunkSize: {
-                bool too_long = false;
-                if (!TakeLine(input, line_, kMaxChunkLineBytes, too_long)) {
-                    if (too_long) {
-                        return Fail(NetErrorKind::kProtocol,
+            case Phase::ChunkSize: {
+                bool tooLong = false;
+                if (!TakeLine(input, line_, kMaxChunkLineBytes, tooLong)) {
+                    if (tooLong) {
+                        return Fail(NetErrorKind::Protocol,
                                     "The server's response has a malformed chunk size line");
                     }
                     break;
@@ -125,48 +125,47 @@ HttpResponseReader::State HttpResponseReader::Feed(std::string_view input) {
                 ParseChunkSizeLine(line);
                 break;
             }
-            case Phase::kChunkData: {
+            case Phase::ChunkData: {
                 if (TakeCounted(input)) {
-                    phase_ = Phase::kChunkDataEnd;
-                    saw_cr_ = false;
+                    phase_ = Phase::ChunkDataEnd;
+                    sawCr_ = false;
                 }
                 break;
             }
-            case Phase::kChunkDataEnd: {
+            case Phase::ChunkDataEnd: {
                 char c = input.front();
                 input.remove_prefix(1);
-                if (c == '\r' && !saw_cr_) {
-                    saw_cr_ = true;
+                if (c == '\r' && !sawCr_) {
+                    sawCr_ = true;
                 } else if (c == '\n') {
-                    phase_ = Phase::kChunkSize;
+                    phase_ = Phase::ChunkSize;
                 } else {
-                    return Fail(NetErrorKind::kProtocol,
+                    return Fail(NetErrorKind::Protocol,
                                 "The server's response has a chunk longer than its size");
                 }
                 break;
             }
-            case Phase::kTrailer: {
-                bool too_long = false;
+            case Phase::Trailer: {
+                bool tooLong = false;
                 std::size_t before = input.size();
                 bool complete = TakeLine(
-                    input, line_, max_header_bytes_ - std::min(head_bytes_, max_header_bytes_),
-                    too_long);
-                head_bytes_ += before - input.size();
-                if (too_long) {
-                    return Fail(NetErrorKind::kTooLarge,
+                    input, line_, maxHeaderBytes_ - std::min(headBytes_, maxHeaderBytes_), tooLong);
+                headBytes_ += before - input.size();
+                if (tooLong) {
+                    return Fail(NetErrorKind::TooLarge,
                                 "The server's response trailer is larger than " +
-                                    std::to_string(max_header_bytes_ / 1024) + " KiB");
+                                    std::to_string(maxHeaderBytes_ / 1024) + " KiB");
                 }
                 if (!complete) break;
                 bool empty = line_.empty();
                 line_.clear();
                 if (empty) {
-                    phase_ = Phase::kComplete;
-                    state_ = State::kDone;
+                    phase_ = Phase::Complete;
+                    state_ = ReaderState::Done;
                 }
                 break;
             }
-            case Phase::kComplete:
+            case Phase::Complete:
                 input = {};
                 break;
         }
@@ -182,35 +181,34 @@ bool HttpResponseReader::TakeCounted(std::string_view& input) {
     return length_ == 0;
 }
 
-HttpResponseReader::State HttpResponseReader::ParseChunkSizeLine(std::string_view line) {
-    std::string_view size_text = line.substr(0, line.find(';'));
-    size_text = Trim(size_text);
-    if (size_text.empty()) {
-        return Fail(NetErrorKind::kProtocol, "The server's response has a malformed chunk size");
+ReaderState HttpResponseReader::ParseChunkSizeLine(std::string_view line) {
+    std::string_view sizeText = line.substr(0, line.find(';'));
+    sizeText = Trim(sizeText);
+    if (sizeText.empty()) {
+        return Fail(NetErrorKind::Protocol, "The server's response has a malformed chunk size");
     }
     std::uint64_t size = 0;
-    for (char c : size_text) {
+    for (char c : sizeText) {
         int v = HexValue(c);
         if (v < 0 || size > (UINT64_MAX >> 4)) {
-            return Fail(NetErrorKind::kProtocol,
-                        "The server's response has a malformed chunk size");
+            return Fail(NetErrorKind::Protocol, "The server's response has a malformed chunk size");
         }
         size = (size << 4) | static_cast<std::uint64_t>(v);
     }
     if (size == 0) {
-        phase_ = Phase::kTrailer;
+        phase_ = Phase::Trailer;
         return state_;
     }
-    if (size > max_body_bytes_ - body_.size()) {
-        return Fail(NetErrorKind::kTooLarge, "The server's response is larger than " +
-                                                 std::to_string(max_body_bytes_ / 1024) + " KiB");
+    if (size > maxBodyBytes_ - body_.size()) {
+        return Fail(NetErrorKind::TooLarge, "The server's response is larger than " +
+                                                std::to_string(maxBodyBytes_ / 1024) + " KiB");
     }
     length_ = size;
-    phase_ = Phase::kChunkData;
+    phase_ = Phase::ChunkData;
     return state_;
 }
 
-HttpResponseReader::State HttpResponseReader::ParseHead() {
+ReaderState HttpResponseReader::ParseHead() {
     std::vector<std::string_view> lines;
     std::string_view rest(head_);
     while (!rest.empty()) {
@@ -222,65 +220,65 @@ HttpResponseReader::State HttpResponseReader::ParseHead() {
     }
     while (!lines.empty() && lines.back().empty()) lines.pop_back();
     if (lines.empty()) {
-        return Fail(NetErrorKind::kProtocol, "The server's response has no status line");
+        return Fail(NetErrorKind::Protocol, "The server's response has no status line");
     }
 
-    std::string_view status_line = lines.front();
+    std::string_view statusLine = lines.front();
     // "HTTP/1.x 200" with an optional reason phrase after one more space.
-    bool valid = status_line.size() >= 12 && status_line.substr(0, 7) == "HTTP/1." &&
-                 IsDigit(status_line[7]) && status_line[8] == ' ' && IsDigit(status_line[9]) &&
-                 IsDigit(status_line[10]) && IsDigit(status_line[11]) &&
-                 (status_line.size() == 12 || status_line[12] == ' ') &&
-                 !HasControlCharacters(status_line);
+    bool valid = statusLine.size() >= 12 && statusLine.substr(0, 7) == "HTTP/1." &&
+                 IsDigit(statusLine[7]) && statusLine[8] == ' ' && IsDigit(statusLine[9]) &&
+                 IsDigit(statusLine[10]) && IsDigit(statusLine[11]) &&
+                 (statusLine.size() == 12 || statusLine[12] == ' ') &&
+                 !HasControlCharacters(statusLine);
     if (!valid) {
-        return Fail(NetErrorKind::kProtocol, "The server's response is not HTTP/1.x");
+        return Fail(NetErrorKind::Protocol, "The server's response is not HTTP/1.x");
     }
-    status_ = (status_line[9] - '0') * 100 + (status_line[10] - '0') * 10 + (status_line[11] - '0');
-    status_line_ = std::string(status_line);
+    status_ = (statusLine[9] - '0') * 100 + (statusLine[10] - '0') * 10 + (statusLine[11] - '0');
+    statusLine_ = std::string(statusLine);
 
-    bool has_transfer_encoding = false;
-    std::string last_value_name;
-    std::string transfer_codings;
-    std::string content_length;
+    bool hasTransferEncoding = false;
+    std::string lastValueName;
+    std::string transferCodings;
+    std::string contentLength;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         std::string_view line = lines[i];
         if (line.empty()) {
-            return Fail(NetErrorKind::kProtocol, "The server's response has malformed headers");
+            return Fail(NetErrorKind::Protocol, "The server's response has malformed headers");
         }
         std::string name;
         std::string_view value;
         if (line.front() == ' ' || line.front() == '\t') {
             // An obsolete folded continuation of the header before it.
-            if (last_value_name.empty()) {
-                return Fail(NetErrorKind::kProtocol, "The server's response has malformed headers");
+            if (lastValueName.empty()) {
+                return Fail(NetErrorKind::Protocol, "The server's response has malformed headers");
             }
-            name = last_value_name;
+            name = lastValueName;
             value = Trim(line);
         } else {
             std::size_t colon = line.find(':');
             if (colon == std::string_view::npos || colon == 0 ||
                 line.substr(0, colon).find_first_of(" \t") != std::string_view::npos) {
-                return Fail(NetErrorKind::kProtocol, "The server's response has malformed headers");
+                return Fail(NetErrorKind::Protocol, "The server's response has malformed headers");
             }
             name = Lower(line.substr(0, colon));
             value = Trim(line.substr(colon + 1));
         }
-        last_value_name = name;
+        lastValueName = name;
         if (name == "transfer-encoding") {
-            has_transfer_encoding = true;
-            if (!transfer_codings.empty()) transfer_codings += ",";
-            transfer_codings += Lower(value);
+            hasTransferEncoding = true;
+            if (!transferCodings.empty()) transferCodings += ",";
+            transferCodings += Lower(value);
         } else if (name == "content-length") {
             if (value.empty() || !std::all_of(value.begin(), value.end(), IsDigit)) {
-                return Fail(NetErrorKind::kProtocol,
+                return Fail(NetErrorKind::Protocol,
                             "The server's response has an invalid Content-Length");
             }
             while (value.size() > 1 && value.front() == '0') value.remove_prefix(1);
-            if (!content_length.empty() && content_length != value) {
-                return Fail(NetErrorKind::kProtocol,
+            if (!contentLength.empty() && contentLength != value) {
+                return Fail(NetErrorKind::Protocol,
                             "The server's response has conflicting Content-Length headers");
             }
-            content_length = std::string(value);
+            contentLength = std::string(value);
         }
     }
 
@@ -288,82 +286,81 @@ HttpResponseReader::State HttpResponseReader::ParseHead() {
         // An interim response; the real one follows on the same connection.
         head_.clear();
         status_ = 0;
-        status_line_.clear();
+        statusLine_.clear();
         return state_;
     }
     if (status_ < 200 || status_ > 299) {
-        return Fail(NetErrorKind::kHttpStatus, status_line_, status_);
+        return Fail(NetErrorKind::HttpStatus, statusLine_, status_);
     }
 
-    if (has_transfer_encoding) {
+    if (hasTransferEncoding) {
         // Only chunked framing is understood; any other coding would hand the
         // caller bytes it cannot read as the document.
-        std::string_view codings(transfer_codings);
-        bool chunked_last = false;
+        std::string_view codings(transferCodings);
+        bool chunkedLast = false;
         while (!codings.empty()) {
             std::size_t comma = codings.find(',');
             std::string_view coding = Trim(codings.substr(0, comma));
             codings.remove_prefix(comma == std::string_view::npos ? codings.size() : comma + 1);
             if (coding.empty() || coding == "identity") continue;
-            if (coding != "chunked" || chunked_last) {
-                return Fail(NetErrorKind::kProtocol,
+            if (coding != "chunked" || chunkedLast) {
+                return Fail(NetErrorKind::Protocol,
                             "The server's response uses an unsupported transfer coding");
             }
-            chunked_last = true;
+            chunkedLast = true;
         }
-        chunked_ = chunked_last;
+        chunked_ = chunkedLast;
     }
-    if (!chunked_ && !content_length.empty()) {
-        has_length_ = true;
-        if (content_length.size() > 19) {
+    if (!chunked_ && !contentLength.empty()) {
+        hasLength_ = true;
+        if (contentLength.size() > 19) {
             length_ = UINT64_MAX;
         } else {
-            length_ = std::stoull(content_length);
+            length_ = std::stoull(contentLength);
         }
     }
     return StartBody();
 }
 
-HttpResponseReader::State HttpResponseReader::StartBody() {
+ReaderState HttpResponseReader::StartBody() {
     head_.clear();
     head_.shrink_to_fit();
     if (status_ == 204) {
-        phase_ = Phase::kComplete;
-        state_ = State::kDone;
+        phase_ = Phase::Complete;
+        state_ = ReaderState::Done;
     } else if (chunked_) {
-        phase_ = Phase::kChunkSize;
-    } else if (has_length_) {
-        if (length_ > max_body_bytes_) {
-            return Fail(NetErrorKind::kTooLarge, "The server's response is larger than " +
-                                                     std::to_string(max_body_bytes_ / 1024) +
-                                                     " KiB");
+        phase_ = Phase::ChunkSize;
+    } else if (hasLength_) {
+        if (length_ > maxBodyBytes_) {
+            return Fail(NetErrorKind::TooLarge, "The server's response is larger than " +
+                                                    std::to_string(maxBodyBytes_ / 1024) + " KiB");
         }
         body_.reserve(static_cast<std::size_t>(length_));
-        phase_ = length_ == 0 ? Phase::kComplete : Phase::kBodyLength;
-        if (length_ == 0) state_ = State::kDone;
+        phase_ = length_ == 0 ? Phase::Complete : Phase::BodyLength;
+        if (length_ == 0) state_ = ReaderState::Done;
     } else {
-        phase_ = Phase::kBodyClose;
+        phase_ = Phase::BodyClose;
     }
     return state_;
 }
 
-HttpResponseReader::State HttpResponseReader::Finish() {
-    if (state_ != State::kNeedMore) return state_;
+ReaderState HttpResponseReader::Finish() {
+    if (state_ != ReaderState::NeedMore) return state_;
     switch (phase_) {
-        case Phase::kBodyClose:
-            phase_ = Phase::kComplete;
-            state_ = State::kDone;
+        case Phase::BodyClose:
+            phase_ = Phase::Complete;
+            state_ = ReaderState::Done;
             return state_;
-        case Phase::kHead:
-            if (head_bytes_ == 0) {
-                return Fail(NetErrorKind::kProtocol,
+        case Phase::Head:
+            if (headBytes_ == 0) {
+                return Fail(NetErrorKind::Protocol,
                             "The server closed the connection without answering");
             }
-            return Fail(NetErrorKind::kProtocol,
+            return Fail(NetErrorKind::Protocol,
                         "The server closed the connection before its response headers were "
                         "complete");
         default:
-            return Fail(NetErrorKind::kProtocol,
+            return Fail(NetErrorKind::Protocol,
                         "The server closed the connection before the whole response arrived");
     }
 }

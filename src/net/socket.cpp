@@ -47,8 +47,8 @@ bool ConnectPending(int code) {
 void CloseNative(NativeSocket s) {
     closesocket(s);
 }
-int PollNative(pollfd* fds, std::size_t count, int timeout_ms) {
-    return WSAPoll(fds, static_cast<ULONG>(count), timeout_ms);
+int PollNative(pollfd* fds, std::size_t count, int timeoutMs) {
+    return WSAPoll(fds, static_cast<ULONG>(count), timeoutMs);
 }
 
 bool SetNonBlocking(NativeSocket s) {
@@ -114,8 +114,8 @@ bool ConnectPending(int code) {
 void CloseNative(NativeSocket s) {
     ::close(s);
 }
-int PollNative(pollfd* fds, std::size_t count, int timeout_ms) {
-    return ::poll(fds, static_cast<nfds_t>(count), timeout_ms);
+int PollNative(pollfd* fds, std::size_t count, int timeoutMs) {
+    return ::poll(fds, static_cast<nfds_t>(count), timeoutMs);
 }
 
 bool SetNonBlocking(NativeSocket s) {
@@ -148,7 +148,7 @@ NativeSocket ToNative(std::intptr_t handle) {
 }
 
 NetError SocketError(int code, const std::string& what) {
-    return MakeNetError(NetErrorKind::kSocket, what + ": " + SocketErrorText(code), code);
+    return MakeNetError(NetErrorKind::Socket, what + ": " + SocketErrorText(code), code);
 }
 
 int MillisecondsLeft(NetDeadline deadline) {
@@ -216,7 +216,7 @@ void TcpSocket::Close() {
     }
 }
 
-bool TcpSocket::is_open() const {
+bool TcpSocket::IsOpen() const {
     return handle_ != -1;
 }
 
@@ -332,11 +332,11 @@ NetError ResolveWithSystem(const std::string& host, std::vector<std::string>& ad
 #ifndef _WIN32
         if (rc == EAI_SYSTEM) {
             int code = errno;
-            return MakeNetError(NetErrorKind::kResolve,
+            return MakeNetError(NetErrorKind::Resolve,
                                 "Cannot resolve " + host + ": " + SocketErrorText(code), code);
         }
 #endif
-        return MakeNetError(NetErrorKind::kResolve,
+        return MakeNetError(NetErrorKind::Resolve,
                             "Cannot resolve " + host + ": " + ResolverErrorText(rc), rc);
     }
     for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
@@ -360,7 +360,7 @@ NetError TcpSocket::Connect(const std::string& host, std::uint16_t port, NetDead
     std::vector<std::string> addresses;
     if (NetError e = ResolveBefore(resolver ? resolver : NameResolver(ResolveWithSystem), host,
                                    deadline, addresses);
-        !e.ok()) {
+        !e.Ok()) {
         return e;
     }
     const std::string service = std::to_string(port);
@@ -460,14 +460,14 @@ NetError TcpSocket::Connect(const std::string& host, std::uint16_t port, NetDead
     return SocketError(lastCode, "Cannot connect to " + host + " port " + service);
 }
 
-NetError TcpSocket::Wait(bool for_write, NetDeadline deadline) {
-    int code = WaitNative(ToNative(handle_), for_write ? POLLOUT : POLLIN, deadline);
+NetError TcpSocket::Wait(bool forWrite, NetDeadline deadline) {
+    int code = WaitNative(ToNative(handle_), forWrite ? POLLOUT : POLLIN, deadline);
     if (code == 0) return {};
-    return SocketError(code, for_write ? "Sending failed" : "Receiving failed");
+    return SocketError(code, forWrite ? "Sending failed" : "Receiving failed");
 }
 
 NetError TcpSocket::SendAll(std::string_view bytes, NetDeadline deadline) {
-    if (!is_open()) return SocketError(NotConnectedCode(), "Sending failed");
+    if (!IsOpen()) return SocketError(NotConnectedCode(), "Sending failed");
     std::size_t sent = 0;
     while (sent < bytes.size()) {
         auto n = SendNative(ToNative(handle_), bytes.data() + sent, bytes.size() - sent);
@@ -478,7 +478,7 @@ NetError TcpSocket::SendAll(std::string_view bytes, NetDeadline deadline) {
         int code = LastSocketError();
         if (n < 0 && Interrupted(code)) continue;
         if (n < 0 && WouldBlock(code)) {
-            if (NetError e = Wait(true, deadline); !e.ok()) return e;
+            if (NetError e = Wait(true, deadline); !e.Ok()) return e;
             continue;
         }
         return SocketError(code, "Sending failed");
@@ -489,7 +489,7 @@ NetError TcpSocket::SendAll(std::string_view bytes, NetDeadline deadline) {
 NetError TcpSocket::Receive(char* buffer, std::size_t size, std::size_t& received,
                             NetDeadline deadline) {
     received = 0;
-    if (!is_open()) return SocketError(NotConnectedCode(), "Receiving failed");
+    if (!IsOpen()) return SocketError(NotConnectedCode(), "Receiving failed");
     for (;;) {
         auto n = ReceiveNative(ToNative(handle_), buffer, size);
         if (n >= 0) {
@@ -499,7 +499,7 @@ NetError TcpSocket::Receive(char* buffer, std::size_t size, std::size_t& receive
         int code = LastSocketError();
         if (Interrupted(code)) continue;
         if (WouldBlock(code)) {
-            if (NetError e = Wait(false, deadline); !e.ok()) return e;
+            if (NetError e = Wait(false, deadline); !e.Ok()) return e;
             continue;
         }
         return SocketError(code, "Receiving failed");

@@ -55,14 +55,14 @@ std::string ConfigFolder() {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     if (xdg != nullptr && xdg[0] == '/') return xdg;
     const char* home = std::getenv("HOME");
-    std::string home_dir;
+    std::string homeDir;
     if (home != nullptr && home[0] != '\0') {
-        home_dir = home;
+        homeDir = home;
     } else if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) {
-        home_dir = pw->pw_dir;
+        homeDir = pw->pw_dir;
     }
-    if (home_dir.empty()) return {};
-    return home_dir + "/.config";
+    if (homeDir.empty()) return {};
+    return homeDir + "/.config";
 }
 
 std::string StoreFolder() {
@@ -114,20 +114,20 @@ bool ParseQuoted(const std::string& line, std::size_t& pos, std::string& out) {
 bool ParseHexBytes(std::string_view text, std::string& out) {
     out.clear();
     std::size_t i = 0;
-    auto skip_spaces = [&] {
+    auto skipSpaces = [&] {
         while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
     };
-    skip_spaces();
+    skipSpaces();
     if (i == text.size()) return true;
     for (;;) {
-        skip_spaces();
+        skipSpaces();
         if (i + 2 > text.size()) return false;
         int hi = HexDigit(text[i]);
         int lo = HexDigit(text[i + 1]);
         if (hi < 0 || lo < 0) return false;
         out.push_back(static_cast<char>(hi * 16 + lo));
         i += 2;
-        skip_spaces();
+        skipSpaces();
         if (i == text.size()) return true;
         if (text[i] != ',') return false;
         ++i;
@@ -202,7 +202,7 @@ void PutValue(Values& values, const std::string& name, RegistryData data) {
 }
 
 // The file's one key and its values; false when the text is not such a file.
-bool ParseStore(const std::string& text, std::string& key_path, Values& values) {
+bool ParseStore(const std::string& text, std::string& keyPath, Values& values) {
     std::vector<std::string> lines;
     std::string current;
     for (char c : text) {
@@ -227,36 +227,36 @@ bool ParseStore(const std::string& text, std::string& key_path, Values& values) 
         joined.push_back(std::move(line));
     }
 
-    bool header_seen = false;
-    bool key_seen = false;
+    bool headerSeen = false;
+    bool keySeen = false;
     values.clear();
     for (std::string& line : joined) {
-        if (!header_seen && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+        if (!headerSeen && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
         line = TrimSpaces(line);
         if (line.empty() || line.front() == ';') continue;
-        if (!header_seen) {
+        if (!headerSeen) {
             if (line != "REGEDIT4") return false;
-            header_seen = true;
+            headerSeen = true;
             continue;
         }
         if (line.front() == '[') {
-            if (key_seen || line.back() != ']') return false;
+            if (keySeen || line.back() != ']') return false;
             std::string full = line.substr(1, line.size() - 2);
             std::string root = std::string(kRootName) + "\\";
             if (full.size() <= root.size() ||
                 !EqualsIgnoringCase(full.substr(0, root.size()), root)) {
                 return false;
             }
-            key_path = full.substr(root.size());
-            key_seen = true;
+            keyPath = full.substr(root.size());
+            keySeen = true;
             continue;
         }
-        if (!key_seen) return false;
+        if (!keySeen) return false;
         Value value;
         if (!ParseValueLine(line, value)) return false;
         PutValue(values, value.name, std::move(value.data));
     }
-    return header_seen && key_seen;
+    return headerSeen && keySeen;
 }
 
 std::string Quote(const std::string& text) {
@@ -285,9 +285,9 @@ std::string HexList(const std::string& bytes) {
     return out;
 }
 
-std::string FormatStore(const std::string& key_path, const Values& values) {
+std::string FormatStore(const std::string& keyPath, const Values& values) {
     std::ostringstream out;
-    out << "REGEDIT4\n\n[" << kRootName << '\\' << key_path << "]\n";
+    out << "REGEDIT4\n\n[" << kRootName << '\\' << keyPath << "]\n";
     for (const Value& v : values) {
         out << (v.name.empty() ? std::string("@") : Quote(v.name)) << '=';
         const std::string& b = v.data.bytes;
@@ -316,19 +316,19 @@ std::string FormatStore(const std::string& key_path, const Values& values) {
 
 // --- The file --------------------------------------------------------------
 
-enum class ReadResult { kMissing, kUnreadable, kOk };
+enum class ReadResult { Missing, Unreadable, Ok };
 
-ReadResult ReadStoreFile(const std::string& path, std::string& key_path, Values& values) {
-    if (path.empty()) return ReadResult::kMissing;
+ReadResult ReadStoreFile(const std::string& path, std::string& keyPath, Values& values) {
+    if (path.empty()) return ReadResult::Missing;
     // Non-blocking, or a FIFO at the path would hold the user-interface thread
     // until some writer came; and only a regular file is read at all.
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kUnreadable;
+    if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Unreadable;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
         static_cast<std::uintmax_t>(st.st_size) > kMaxFileBytes) {
         ::close(fd);
-        return ReadResult::kUnreadable;
+        return ReadResult::Unreadable;
     }
     std::string text;
     char buffer[4096];
@@ -345,8 +345,8 @@ ReadResult ReadStoreFile(const std::string& path, std::string& key_path, Values&
         }
     }
     ::close(fd);
-    if (!ok) return ReadResult::kUnreadable;
-    return ParseStore(text, key_path, values) ? ReadResult::kOk : ReadResult::kUnreadable;
+    if (!ok) return ReadResult::Unreadable;
+    return ParseStore(text, keyPath, values) ? ReadResult::Ok : ReadResult::Unreadable;
 }
 
 bool MakeFolders(const std::string& folder) {
@@ -406,8 +406,8 @@ bool KeepAside(const std::string& path) {
 
 class FileKey final : public UserRegistryKey {
   public:
-    FileKey(std::string path, std::string key_path, Values values)
-        : path_(std::move(path)), key_path_(std::move(key_path)), values_(std::move(values)) {}
+    FileKey(std::string path, std::string keyPath, Values values)
+        : path_(std::move(path)), keyPath_(std::move(keyPath)), values_(std::move(values)) {}
 
     std::optional<RegistryData> QueryValue(const std::string& name) override {
         for (const Value& v : values_) {
@@ -431,13 +431,13 @@ class FileKey final : public UserRegistryKey {
         if (!CanQuote(name)) return false;
         Values next = values_;
         PutValue(next, name, std::move(data));
-        if (!ReplaceStoreFile(path_, FormatStore(key_path_, next))) return false;
+        if (!ReplaceStoreFile(path_, FormatStore(keyPath_, next))) return false;
         values_ = std::move(next);
         return true;
     }
 
     std::string path_;
-    std::string key_path_;
+    std::string keyPath_;
     Values values_;
 };
 
@@ -446,11 +446,11 @@ class FileKey final : public UserRegistryKey {
 std::unique_ptr<UserRegistryKey> OpenUserKeyForRead(const std::string& path) {
     if (!EqualsIgnoringCase(path, kStoredKey)) return nullptr;
     std::string file = StoreFile();
-    std::string key_path;
+    std::string keyPath;
     Values values;
-    if (ReadStoreFile(file, key_path, values) != ReadResult::kOk) return nullptr;
-    if (!EqualsIgnoringCase(key_path, path)) return nullptr;
-    return std::make_unique<FileKey>(file, key_path, std::move(values));
+    if (ReadStoreFile(file, keyPath, values) != ReadResult::Ok) return nullptr;
+    if (!EqualsIgnoringCase(keyPath, path)) return nullptr;
+    return std::make_unique<FileKey>(file, keyPath, std::move(values));
 }
 
 std::unique_ptr<UserRegistryKey> CreateUserKeyForWrite(const std::string& path) {
@@ -459,13 +459,13 @@ std::unique_ptr<UserRegistryKey> CreateUserKeyForWrite(const std::string& path) 
     std::string folder = StoreFolder();
     if (folder.empty() || !MakeFolders(folder)) return nullptr;
     std::string file = folder + "/ProxySettings.reg";
-    std::string key_path;
+    std::string keyPath;
     Values values;
-    ReadResult read = ReadStoreFile(file, key_path, values);
-    if (read == ReadResult::kOk && EqualsIgnoringCase(key_path, path)) {
-        return std::make_unique<FileKey>(file, key_path, std::move(values));
+    ReadResult read = ReadStoreFile(file, keyPath, values);
+    if (read == ReadResult::Ok && EqualsIgnoringCase(keyPath, path)) {
+        return std::make_unique<FileKey>(file, keyPath, std::move(values));
     }
-    if (read != ReadResult::kMissing) {
+    if (read != ReadResult::Missing) {
         // A file we cannot read counts as a missing key, but the user may have
         // edited it by hand: keep it beside the new one instead of losing it.
         if (!KeepAside(file)) return nullptr;
