@@ -24,10 +24,12 @@
 #include <utility>
 #include <vector>
 
+#include "platform/hex_digit.h"
+
 namespace tarnwell {
 namespace {
 
-constexpr char kStoredKey[] = "Software\\Quillfern\\ProxySettings";
+constexpr char kStoreFileName[] = "ProxySettings.reg";
 constexpr char kRootName[] = "HKEY_CURRENT_USER";
 // Far above anything this program writes; a larger file is not ours.
 constexpr std::size_t kMaxFileBytes = 1024 * 1024;
@@ -72,7 +74,7 @@ std::string StoreFolder() {
 
 std::string StoreFile() {
     std::string folder = StoreFolder();
-    return folder.empty() ? std::string() : folder + "/ProxySettings.reg";
+    return folder.empty() ? std::string() : folder + "/" + kStoreFileName;
 }
 
 // --- The REGEDIT4 text -------------------------------------------------------
@@ -84,13 +86,6 @@ std::string TrimSpaces(const std::string& line) {
     const std::size_t first = line.find_first_not_of(" \t");
     if (first == std::string::npos) return {};
     return line.substr(first, line.find_last_not_of(" \t") - first + 1);
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 // Reads a quoted text at `pos` ("..." with \\ and \" escapes); pos ends after it.
@@ -110,6 +105,25 @@ bool ParseQuoted(const std::string& line, std::size_t& pos, std::string& out) {
     return false;
 }
 
+// One to eight hex digits and nothing else, as a number.
+bool ParseHexNumber(std::string_view digits, std::uint32_t& value) {
+    if (digits.empty() || digits.size() > 8) return false;
+    value = 0;
+    for (char c : digits) {
+        const int d = HexDigitValue(c);
+        if (d < 0) return false;
+        value = value * 16 + static_cast<std::uint32_t>(d);
+    }
+    return true;
+}
+
+// A DWORD as the registry stores it: four bytes, little-endian.
+std::string DwordBytes(std::uint32_t value) {
+    std::string bytes;
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    return bytes;
+}
+
 // Reads "aa,bb,..." bytes; nothing but spaces may follow.
 bool ParseHexBytes(std::string_view text, std::string& out) {
     out.clear();
@@ -122,8 +136,8 @@ bool ParseHexBytes(std::string_view text, std::string& out) {
     for (;;) {
         skipSpaces();
         if (i + 2 > text.size()) return false;
-        int hi = HexDigit(text[i]);
-        int lo = HexDigit(text[i + 1]);
+        int hi = HexDigitValue(text[i]);
+        int lo = HexDigitValue(text[i + 1]);
         if (hi < 0 || lo < 0) return false;
         out.push_back(static_cast<char>(hi * 16 + lo));
         i += 2;
@@ -158,18 +172,10 @@ bool ParseValueLine(const std::string& line, Value& value) {
         return true;
     }
     if (rest.substr(0, 6) == "dword:") {
-        std::string_view digits = rest.substr(6);
-        if (digits.empty() || digits.size() > 8) return false;
         std::uint32_t n = 0;
-        for (char c : digits) {
-            int d = HexDigit(c);
-            if (d < 0) return false;
-            n = n * 16 + static_cast<std::uint32_t>(d);
-        }
+        if (!ParseHexNumber(rest.substr(6), n)) return false;
         value.data.type = kRegDword;
-        value.data.bytes.clear();
-        for (int i = 0; i < 4; ++i)
-            value.data.bytes.push_back(static_cast<char>((n >> (8 * i)) & 0xFF));
+        value.data.bytes = DwordBytes(n);
         return true;
     }
     if (rest.substr(0, 4) == "hex:") {
@@ -178,14 +184,8 @@ bool ParseValueLine(const std::string& line, Value& value) {
     }
     if (rest.substr(0, 4) == "hex(") {
         std::size_t close = rest.find("):");
-        if (close == std::string_view::npos || close == 4 || close > 12) return false;
-        std::uint32_t type = 0;
-        for (char c : rest.substr(4, close - 4)) {
-            int d = HexDigit(c);
-            if (d < 0) return false;
-            type = type * 16 + static_cast<std::uint32_t>(d);
-        }
-        value.data.type = type;
+        if (close == std::string_view::npos) return false;
+        if (!ParseHexNumber(rest.substr(4, close - 4), value.data.type)) return false;
         return ParseHexBytes(rest.substr(close + 2), value.data.bytes);
     }
     return false;
@@ -201,8 +201,9 @@ void PutValue(Values& values, const std::string& name, RegistryData data) {
     values.push_back(Value{name, std::move(data)});
 }
 
-// The file's one key and its values; false when the text is not such a file.
-bool ParseStore(const std::string& text, std::string& keyPath, Values& values) {
+// The lines of the text, CR LF or LF ended, trimmed; a long hex value that
+// continues on the next line after a trailing backslash is joined into one.
+std::vector<std::string> StoreLines(const std::string& text) {
     std::vector<std::string> lines;
     std::string current;
     for (char c : text) {
@@ -215,7 +216,6 @@ bool ParseStore(const std::string& text, std::string& keyPath, Values& values) {
         }
     }
     if (!current.empty()) lines.push_back(current);
-    // Long hex values continue on the next line after a trailing backslash.
     std::vector<std::string> joined;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         std::string line = TrimSpaces(lines[i]);
@@ -226,35 +226,41 @@ bool ParseStore(const std::string& text, std::string& keyPath, Values& values) {
         }
         joined.push_back(std::move(line));
     }
+    return joined;
+}
 
+// "[HKEY_CURRENT_USER\\path]": the path; false for any other key line.
+bool ParseKeyLine(const std::string& line, std::string& keyPath) {
+    if (line.back() != ']') return false;
+    const std::string full = line.substr(1, line.size() - 2);
+    const std::string root = std::string(kRootName) + "\\";
+    if (full.size() <= root.size() || !EqualsIgnoringCase(full.substr(0, root.size()), root)) {
+        return false;
+    }
+    keyPath = full.substr(root.size());
+    return true;
+}
+
+// The file's one key and its values; false when the text is not such a file.
+bool ParseStore(const std::string& text, std::string& keyPath, Values& values) {
     bool headerSeen = false;
     bool keySeen = false;
     values.clear();
-    for (std::string& line : joined) {
+    for (std::string& line : StoreLines(text)) {
         if (!headerSeen && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
         line = TrimSpaces(line);
         if (line.empty() || line.front() == ';') continue;
         if (!headerSeen) {
             if (line != "REGEDIT4") return false;
             headerSeen = true;
-            continue;
-        }
-        if (line.front() == '[') {
-            if (keySeen || line.back() != ']') return false;
-            std::string full = line.substr(1, line.size() - 2);
-            std::string root = std::string(kRootName) + "\\";
-            if (full.size() <= root.size() ||
-                !EqualsIgnoringCase(full.substr(0, root.size()), root)) {
-                return false;
-            }
-            keyPath = full.substr(root.size());
+        } else if (line.front() == '[') {
+            if (keySeen || !ParseKeyLine(line, keyPath)) return false;
             keySeen = true;
-            continue;
+        } else {
+            Value value;
+            if (!keySeen || !ParseValueLine(line, value)) return false;
+            PutValue(values, value.name, std::move(value.data));
         }
-        if (!keySeen) return false;
-        Value value;
-        if (!ParseValueLine(line, value)) return false;
-        PutValue(values, value.name, std::move(value.data));
     }
     return headerSeen && keySeen;
 }
@@ -417,9 +423,7 @@ class FileKey final : public UserRegistryKey {
     }
 
     bool SetDword(const std::string& name, std::uint32_t value) override {
-        std::string bytes;
-        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-        return Set(name, RegistryData{kRegDword, bytes});
+        return Set(name, RegistryData{kRegDword, DwordBytes(value)});
     }
 
     bool SetString(const std::string& name, const std::string& value) override {
@@ -444,7 +448,7 @@ class FileKey final : public UserRegistryKey {
 }  // namespace
 
 std::unique_ptr<UserRegistryKey> OpenUserKeyForRead(const std::string& path) {
-    if (!EqualsIgnoringCase(path, kStoredKey)) return nullptr;
+    if (!EqualsIgnoringCase(path, kProxySettingsKey)) return nullptr;
     std::string file = StoreFile();
     std::string keyPath;
     Values values;
@@ -455,10 +459,10 @@ std::unique_ptr<UserRegistryKey> OpenUserKeyForRead(const std::string& path) {
 
 std::unique_ptr<UserRegistryKey> CreateUserKeyForWrite(const std::string& path) {
     // The store has room for the program's one key only.
-    if (!EqualsIgnoringCase(path, kStoredKey)) return nullptr;
+    if (!EqualsIgnoringCase(path, kProxySettingsKey)) return nullptr;
     std::string folder = StoreFolder();
     if (folder.empty() || !MakeFolders(folder)) return nullptr;
-    std::string file = folder + "/ProxySettings.reg";
+    std::string file = folder + "/" + kStoreFileName;
     std::string keyPath;
     Values values;
     ReadResult read = ReadStoreFile(file, keyPath, values);
@@ -470,7 +474,7 @@ std::unique_ptr<UserRegistryKey> CreateUserKeyForWrite(const std::string& path) 
         // edited it by hand: keep it beside the new one instead of losing it.
         if (!KeepAside(file)) return nullptr;
     }
-    return std::make_unique<FileKey>(file, kStoredKey, Values{});
+    return std::make_unique<FileKey>(file, kProxySettingsKey, Values{});
 }
 
 }  // namespace tarnwell
