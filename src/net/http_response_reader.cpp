@@ -4,6 +4,8 @@
 #include <cctype>
 #include <vector>
 
+#include "platform/hex_digit.h"
+
 namespace tarnwell {
 namespace {
 
@@ -27,18 +29,54 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 bool HasControlCharacters(std::string_view s) {
     return std::any_of(s.begin(), s.end(), [](char c) {
         auto u = static_cast<unsigned char>(c);
         return (u < 0x20 && c != '\t') || u == 0x7f;
     });
+}
+
+// True when `head` ends with the empty line that ends a head (LF LF or LF CR LF).
+bool HeadIsComplete(std::string_view head) {
+    const std::size_t n = head.size();
+    return n >= 2 && head[n - 1] == '\n' &&
+           (head[n - 2] == '\n' || (n >= 3 && head[n - 2] == '\r' && head[n - 3] == '\n'));
+}
+
+// The lines of a complete head, CR LF or LF ended, without the empty lines at its end.
+std::vector<std::string_view> HeadLines(std::string_view head) {
+    std::vector<std::string_view> lines;
+    while (!head.empty()) {
+        const std::size_t lf = head.find('\n');
+        std::string_view line = head.substr(0, lf);
+        head.remove_prefix(lf == std::string_view::npos ? head.size() : lf + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+    }
+    while (!lines.empty() && lines.back().empty()) lines.pop_back();
+    return lines;
+}
+
+// One header field: its name in lower case and its value without the white
+// space around it. An obsolete folded line continues the field before it
+// (`lastName`). False for a line that is no field.
+bool SplitHeaderField(std::string_view line, const std::string& lastName, std::string& name,
+                      std::string_view& value) {
+    if (line.empty()) return false;
+    if (line.front() == ' ' || line.front() == '\t') {
+        if (lastName.empty()) return false;
+        name = lastName;
+        value = Trim(line);
+        return true;
+    }
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos || colon == 0 ||
+        line.substr(0, colon).find_first_of(" \t") != std::string_view::npos) {
+        return false;
+    }
+    name = Lower(line.substr(0, colon));
+    value = Trim(line.substr(colon + 1));
+    return true;
 }
 
 }  // namespace
@@ -51,6 +89,16 @@ ReaderState HttpResponseReader::Fail(NetErrorKind kind, std::string text, int co
     error_ = MakeNetError(kind, std::move(text), code);
     body_.clear();
     return state_;
+}
+
+ReaderState HttpResponseReader::FailTooLarge(std::string_view subject, std::size_t limit) {
+    return Fail(NetErrorKind::TooLarge,
+                std::string(subject) + " larger than " + std::to_string(limit / 1024) + " KiB");
+}
+
+void HttpResponseReader::Complete() {
+    phase_ = Phase::Complete;
+    state_ = ReaderState::Done;
 }
 
 bool HttpResponseReader::TakeLine(std::string_view& input, std::string& line, std::size_t limit,
@@ -73,104 +121,104 @@ bool HttpResponseReader::TakeLine(std::string_view& input, std::string& line, st
 ReaderState HttpResponseReader::Feed(std::string_view input) {
     while (state_ == ReaderState::NeedMore && !input.empty()) {
         switch (phase_) {
-            case Phase::Head: {
-                // Byte by byte: the head is small and capped, and its end may be
-                // split across any two reads.
-                while (!input.empty()) {
-                    char c = input.front();
-                    input.remove_prefix(1);
-                    if (++headBytes_ > maxHeaderBytes_) {
-                        return Fail(NetErrorKind::TooLarge,
-                                    "The server's response headers are larger than " +
-                                        std::to_string(maxHeaderBytes_ / 1024) + " KiB");
-                    }
-                    head_.push_back(c);
-                    std::size_t n = head_.size();
-                    if (c == '\n' && ((n >= 2 && head_[n - 2] == '\n') ||
-                                      (n >= 3 && head_[n - 2] == '\r' && head_[n - 3] == '\n'))) {
-                        ParseHead();
-                        break;
-                    }
-                }
+            case Phase::Head:
+                FeedHead(input);
                 break;
-            }
-            case Phase::BodyLength: {
-                if (TakeCounted(input)) {
-                    phase_ = Phase::Complete;
-                    state_ = ReaderState::Done;
-                }
+            case Phase::BodyLength:
+                if (TakeCounted(input)) Complete();
                 break;
-            }
-            case Phase::BodyClose: {
-                if (body_.size() + input.size() > maxBodyBytes_) {
-                    return Fail(NetErrorKind::TooLarge, "The server's response is larger than " +
-                                                            std::to_string(maxBodyBytes_ / 1024) +
-                                                            " KiB");
-                }
-                body_.append(input);
-                input = {};
+            case Phase::BodyClose:
+                FeedCloseDelimitedBody(input);
                 break;
-            }
-            case Phase::ChunkSize: {
-                bool tooLong = false;
-                if (!TakeLine(input, line_, kMaxChunkLineBytes, tooLong)) {
-                    if (tooLong) {
-                        return Fail(NetErrorKind::Protocol,
-                                    "The server's response has a malformed chunk size line");
-                    }
-                    break;
-                }
-                std::string line = std::move(line_);
-                line_.clear();
-                ParseChunkSizeLine(line);
+            case Phase::ChunkSize:
+                FeedChunkSize(input);
                 break;
-            }
-            case Phase::ChunkData: {
+            case Phase::ChunkData:
                 if (TakeCounted(input)) {
                     phase_ = Phase::ChunkDataEnd;
                     sawCr_ = false;
                 }
                 break;
-            }
-            case Phase::ChunkDataEnd: {
-                char c = input.front();
-                input.remove_prefix(1);
-                if (c == '\r' && !sawCr_) {
-                    sawCr_ = true;
-                } else if (c == '\n') {
-                    phase_ = Phase::ChunkSize;
-                } else {
-                    return Fail(NetErrorKind::Protocol,
-                                "The server's response has a chunk longer than its size");
-                }
+            case Phase::ChunkDataEnd:
+                FeedChunkDataEnd(input);
                 break;
-            }
-            case Phase::Trailer: {
-                bool tooLong = false;
-                std::size_t before = input.size();
-                bool complete = TakeLine(
-                    input, line_, maxHeaderBytes_ - std::min(headBytes_, maxHeaderBytes_), tooLong);
-                headBytes_ += before - input.size();
-                if (tooLong) {
-                    return Fail(NetErrorKind::TooLarge,
-                                "The server's response trailer is larger than " +
-                                    std::to_string(maxHeaderBytes_ / 1024) + " KiB");
-                }
-                if (!complete) break;
-                bool empty = line_.empty();
-                line_.clear();
-                if (empty) {
-                    phase_ = Phase::Complete;
-                    state_ = ReaderState::Done;
-                }
+            case Phase::Trailer:
+                FeedTrailer(input);
                 break;
-            }
             case Phase::Complete:
                 input = {};
                 break;
         }
     }
     return state_;
+}
+
+void HttpResponseReader::FeedHead(std::string_view& input) {
+    // Byte by byte: the head is small and capped, and its end may be split
+    // across any two reads.
+    while (!input.empty()) {
+        const char c = input.front();
+        input.remove_prefix(1);
+        if (++headBytes_ > maxHeaderBytes_) {
+            FailTooLarge("The server's response headers are", maxHeaderBytes_);
+            return;
+        }
+        head_.push_back(c);
+        if (c == '\n' && HeadIsComplete(head_)) {
+            ParseHead();
+            return;
+        }
+    }
+}
+
+void HttpResponseReader::FeedCloseDelimitedBody(std::string_view& input) {
+    if (body_.size() + input.size() > maxBodyBytes_) {
+        FailTooLarge("The server's response is", maxBodyBytes_);
+        return;
+    }
+    body_.append(input);
+    input = {};
+}
+
+void HttpResponseReader::FeedChunkSize(std::string_view& input) {
+    bool tooLong = false;
+    if (!TakeLine(input, line_, kMaxChunkLineBytes, tooLong)) {
+        if (tooLong) {
+            Fail(NetErrorKind::Protocol, "The server's response has a malformed chunk size line");
+        }
+        return;
+    }
+    const std::string line = std::move(line_);
+    line_.clear();
+    ParseChunkSizeLine(line);
+}
+
+void HttpResponseReader::FeedChunkDataEnd(std::string_view& input) {
+    const char c = input.front();
+    input.remove_prefix(1);
+    if (c == '\r' && !sawCr_) {
+        sawCr_ = true;
+    } else if (c == '\n') {
+        phase_ = Phase::ChunkSize;
+    } else {
+        Fail(NetErrorKind::Protocol, "The server's response has a chunk longer than its size");
+    }
+}
+
+void HttpResponseReader::FeedTrailer(std::string_view& input) {
+    bool tooLong = false;
+    const std::size_t before = input.size();
+    const bool complete =
+        TakeLine(input, line_, maxHeaderBytes_ - std::min(headBytes_, maxHeaderBytes_), tooLong);
+    headBytes_ += before - input.size();
+    if (tooLong) {
+        FailTooLarge("The server's response trailer is", maxHeaderBytes_);
+        return;
+    }
+    if (!complete) return;
+    const bool empty = line_.empty();
+    line_.clear();
+    if (empty) Complete();
 }
 
 bool HttpResponseReader::TakeCounted(std::string_view& input) {
@@ -189,7 +237,7 @@ ReaderState HttpResponseReader::ParseChunkSizeLine(std::string_view line) {
     }
     std::uint64_t size = 0;
     for (char c : sizeText) {
-        int v = HexValue(c);
+        const int v = HexDigitValue(c);
         if (v < 0 || size > (UINT64_MAX >> 4)) {
             return Fail(NetErrorKind::Protocol, "The server's response has a malformed chunk size");
         }
@@ -200,8 +248,7 @@ ReaderState HttpResponseReader::ParseChunkSizeLine(std::string_view line) {
         return state_;
     }
     if (size > maxBodyBytes_ - body_.size()) {
-        return Fail(NetErrorKind::TooLarge, "The server's response is larger than " +
-                                                std::to_string(maxBodyBytes_ / 1024) + " KiB");
+        return FailTooLarge("The server's response is", maxBodyBytes_);
     }
     length_ = size;
     phase_ = Phase::ChunkData;
@@ -209,79 +256,15 @@ ReaderState HttpResponseReader::ParseChunkSizeLine(std::string_view line) {
 }
 
 ReaderState HttpResponseReader::ParseHead() {
-    std::vector<std::string_view> lines;
-    std::string_view rest(head_);
-    while (!rest.empty()) {
-        std::size_t lf = rest.find('\n');
-        std::string_view line = rest.substr(0, lf);
-        rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-    }
-    while (!lines.empty() && lines.back().empty()) lines.pop_back();
+    const std::vector<std::string_view> lines = HeadLines(head_);
     if (lines.empty()) {
         return Fail(NetErrorKind::Protocol, "The server's response has no status line");
     }
-
-    std::string_view statusLine = lines.front();
-    // "HTTP/1.x 200" with an optional reason phrase after one more space.
-    bool valid = statusLine.size() >= 12 && statusLine.substr(0, 7) == "HTTP/1." &&
-                 IsDigit(statusLine[7]) && statusLine[8] == ' ' && IsDigit(statusLine[9]) &&
-                 IsDigit(statusLine[10]) && IsDigit(statusLine[11]) &&
-                 (statusLine.size() == 12 || statusLine[12] == ' ') &&
-                 !HasControlCharacters(statusLine);
-    if (!valid) {
-        return Fail(NetErrorKind::Protocol, "The server's response is not HTTP/1.x");
+    Framing framing;
+    if (!ParseStatusLine(lines.front()) ||
+        !ParseHeaderFields(std::span(lines).subspan(1), framing)) {
+        return state_;
     }
-    status_ = (statusLine[9] - '0') * 100 + (statusLine[10] - '0') * 10 + (statusLine[11] - '0');
-    statusLine_ = std::string(statusLine);
-
-    bool hasTransferEncoding = false;
-    std::string lastValueName;
-    std::string transferCodings;
-    std::string contentLength;
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        std::string_view line = lines[i];
-        if (line.empty()) {
-            return Fail(NetErrorKind::Protocol, "The server's response has malformed headers");
-        }
-        std::string name;
-        std::string_view value;
-        if (line.front() == ' ' || line.front() == '\t') {
-            // An obsolete folded continuation of the header before it.
-            if (lastValueName.empty()) {
-                return Fail(NetErrorKind::Protocol, "The server's response has malformed headers");
-            }
-            name = lastValueName;
-            value = Trim(line);
-        } else {
-            std::size_t colon = line.find(':');
-            if (colon == std::string_view::npos || colon == 0 ||
-                line.substr(0, colon).find_first_of(" \t") != std::string_view::npos) {
-                return Fail(NetErrorKind::Protocol, "The server's response has malformed headers");
-            }
-            name = Lower(line.substr(0, colon));
-            value = Trim(line.substr(colon + 1));
-        }
-        lastValueName = name;
-        if (name == "transfer-encoding") {
-            hasTransferEncoding = true;
-            if (!transferCodings.empty()) transferCodings += ",";
-            transferCodings += Lower(value);
-        } else if (name == "content-length") {
-            if (value.empty() || !std::all_of(value.begin(), value.end(), IsDigit)) {
-                return Fail(NetErrorKind::Protocol,
-                            "The server's response has an invalid Content-Length");
-            }
-            while (value.size() > 1 && value.front() == '0') value.remove_prefix(1);
-            if (!contentLength.empty() && contentLength != value) {
-                return Fail(NetErrorKind::Protocol,
-                            "The server's response has conflicting Content-Length headers");
-            }
-            contentLength = std::string(value);
-        }
-    }
-
     if (status_ >= 100 && status_ < 200 && status_ != 101) {
         // An interim response; the real one follows on the same connection.
         head_.clear();
@@ -292,52 +275,109 @@ ReaderState HttpResponseReader::ParseHead() {
     if (status_ < 200 || status_ > 299) {
         return Fail(NetErrorKind::HttpStatus, statusLine_, status_);
     }
+    if (!ApplyFraming(framing)) return state_;
+    return StartBody();
+}
 
-    if (hasTransferEncoding) {
+bool HttpResponseReader::ParseStatusLine(std::string_view line) {
+    // "HTTP/1.x 200" with an optional reason phrase after one more space.
+    const bool valid = line.size() >= 12 && line.substr(0, 7) == "HTTP/1." && IsDigit(line[7]) &&
+                       line[8] == ' ' && IsDigit(line[9]) && IsDigit(line[10]) &&
+                       IsDigit(line[11]) && (line.size() == 12 || line[12] == ' ') &&
+                       !HasControlCharacters(line);
+    if (!valid) {
+        Fail(NetErrorKind::Protocol, "The server's response is not HTTP/1.x");
+        return false;
+    }
+    status_ = (line[9] - '0') * 100 + (line[10] - '0') * 10 + (line[11] - '0');
+    statusLine_ = std::string(line);
+    return true;
+}
+
+bool HttpResponseReader::ParseHeaderFields(std::span<const std::string_view> lines,
+                                           Framing& framing) {
+    std::string lastName;
+    for (const std::string_view line : lines) {
+        std::string name;
+        std::string_view value;
+        if (!SplitHeaderField(line, lastName, name, value)) {
+            Fail(NetErrorKind::Protocol, "The server's response has malformed headers");
+            return false;
+        }
+        if (!NoteFramingField(name, value, framing)) return false;
+        lastName = std::move(name);
+    }
+    return true;
+}
+
+bool HttpResponseReader::NoteFramingField(const std::string& name, std::string_view value,
+                                          Framing& framing) {
+    if (name == "transfer-encoding") {
+        framing.hasTransferEncoding = true;
+        if (!framing.transferCodings.empty()) framing.transferCodings += ",";
+        framing.transferCodings += Lower(value);
+    } else if (name == "content-length") {
+        if (value.empty() || !std::all_of(value.begin(), value.end(), IsDigit)) {
+            Fail(NetErrorKind::Protocol, "The server's response has an invalid Content-Length");
+            return false;
+        }
+        while (value.size() > 1 && value.front() == '0') value.remove_prefix(1);
+        if (!framing.contentLength.empty() && framing.contentLength != value) {
+            Fail(NetErrorKind::Protocol,
+                 "The server's response has conflicting Content-Length headers");
+            return false;
+        }
+        framing.contentLength = std::string(value);
+    }
+    return true;
+}
+
+bool HttpResponseReader::ApplyFraming(const Framing& framing) {
+    if (framing.hasTransferEncoding) {
         // Only chunked framing is understood; any other coding would hand the
         // caller bytes it cannot read as the document.
-        std::string_view codings(transferCodings);
+        std::string_view codings(framing.transferCodings);
         bool chunkedLast = false;
         while (!codings.empty()) {
-            std::size_t comma = codings.find(',');
-            std::string_view coding = Trim(codings.substr(0, comma));
+            const std::size_t comma = codings.find(',');
+            const std::string_view coding = Trim(codings.substr(0, comma));
             codings.remove_prefix(comma == std::string_view::npos ? codings.size() : comma + 1);
             if (coding.empty() || coding == "identity") continue;
             if (coding != "chunked" || chunkedLast) {
-                return Fail(NetErrorKind::Protocol,
-                            "The server's response uses an unsupported transfer coding");
+                Fail(NetErrorKind::Protocol,
+                     "The server's response uses an unsupported transfer coding");
+                return false;
             }
             chunkedLast = true;
         }
         chunked_ = chunkedLast;
     }
-    if (!chunked_ && !contentLength.empty()) {
+    if (!chunked_ && !framing.contentLength.empty()) {
         hasLength_ = true;
-        if (contentLength.size() > 19) {
-            length_ = UINT64_MAX;
-        } else {
-            length_ = std::stoull(contentLength);
-        }
+        // More than 19 digits cannot be held, and is far beyond any cap anyway.
+        length_ =
+            framing.contentLength.size() > 19 ? UINT64_MAX : std::stoull(framing.contentLength);
     }
-    return StartBody();
+    return true;
 }
 
 ReaderState HttpResponseReader::StartBody() {
     head_.clear();
     head_.shrink_to_fit();
     if (status_ == 204) {
-        phase_ = Phase::Complete;
-        state_ = ReaderState::Done;
+        Complete();
     } else if (chunked_) {
         phase_ = Phase::ChunkSize;
     } else if (hasLength_) {
         if (length_ > maxBodyBytes_) {
-            return Fail(NetErrorKind::TooLarge, "The server's response is larger than " +
-                                                    std::to_string(maxBodyBytes_ / 1024) + " KiB");
+            return FailTooLarge("The server's response is", maxBodyBytes_);
         }
         body_.reserve(static_cast<std::size_t>(length_));
-        phase_ = length_ == 0 ? Phase::Complete : Phase::BodyLength;
-        if (length_ == 0) state_ = ReaderState::Done;
+        if (length_ == 0) {
+            Complete();
+        } else {
+            phase_ = Phase::BodyLength;
+        }
     } else {
         phase_ = Phase::BodyClose;
     }
@@ -348,8 +388,7 @@ ReaderState HttpResponseReader::Finish() {
     if (state_ != ReaderState::NeedMore) return state_;
     switch (phase_) {
         case Phase::BodyClose:
-            phase_ = Phase::Complete;
-            state_ = ReaderState::Done;
+            Complete();
             return state_;
         case Phase::Head:
             if (headBytes_ == 0) {

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -51,9 +52,34 @@ class HttpResponseReader {
         Complete
     };
 
+    // What the header fields say about the body's framing.
+    struct Framing {
+        bool hasTransferEncoding = false;
+        std::string transferCodings;  // every Transfer-Encoding value, lower case, joined by ","
+        std::string contentLength;    // its digits without leading zeros; empty when absent
+    };
+
     ReaderState Fail(NetErrorKind kind, std::string text, int code = 0);
+    // `subject` names what is too large ("The server's response is").
+    ReaderState FailTooLarge(std::string_view subject, std::size_t limit);
+    void Complete();
+
+    // One member per phase of Feed; each takes what it can from the input.
+    void FeedHead(std::string_view& input);
+    void FeedCloseDelimitedBody(std::string_view& input);
+    void FeedChunkSize(std::string_view& input);
+    void FeedChunkDataEnd(std::string_view& input);
+    void FeedTrailer(std::string_view& input);
+
     // Parses the complete head in head_; sets the phase the body starts in.
     ReaderState ParseHead();
+    // Each of these fails the reader and returns false on a malformed part.
+    bool ParseStatusLine(std::string_view line);
+    bool ParseHeaderFields(std::span<const std::string_view> lines, Framing& framing);
+    bool NoteFramingField(const std::string& name, std::string_view value, Framing& framing);
+    bool ApplyFraming(const Framing& framing);
+    ReaderState StartBody();
+
     ReaderState ParseChunkSizeLine(std::string_view line);
     // Moves up to length_ bytes of the input into the body, as a declared
     // length or a chunk asks; true once length_ is used up.
@@ -61,7 +87,6 @@ class HttpResponseReader {
     // Takes one line (ended by LF, an optional CR before it stripped) from the
     // input into line_; false when the line is not complete yet.
     bool TakeLine(std::string_view& input, std::string& line, std::size_t limit, bool& tooLong);
-    ReaderState StartBody();
 
     std::size_t maxHeaderBytes_;
     std::size_t maxBodyBytes_;
