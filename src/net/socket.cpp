@@ -151,6 +151,15 @@ NetError SocketError(int code, const std::string& what) {
     return MakeNetError(NetErrorKind::Socket, what + ": " + SocketErrorText(code), code);
 }
 
+// The socket layer's number for a wait that ran out of time.
+int TimedOutCode() {
+#ifdef _WIN32
+    return WSAETIMEDOUT;
+#else
+    return ETIMEDOUT;
+#endif
+}
+
 int MillisecondsLeft(NetDeadline deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - NetClock::now());
     if (left.count() <= 0) return 0;
@@ -174,15 +183,8 @@ int WaitNative(NativeSocket s, short events, NetDeadline deadline) {
 
 }  // namespace
 
-int TimedOutCode() {
-#ifdef _WIN32
-    return WSAETIMEDOUT;
-#else
-    return ETIMEDOUT;
-#endif
-}
-
 namespace {
+
 int NotConnectedCode() {
 #ifdef _WIN32
     return WSAENOTCONN;
@@ -317,6 +319,126 @@ bool ToNumericAddress(const std::string& text, std::uint16_t port, NumericAddres
     return fits;
 }
 
+// The attempts of one Connect race: a new one starts every kAttemptDelay, or
+// at once when the last one failed, and the first to connect wins. So an
+// address that swallows every packet costs a moment, not the whole time of
+// the check. The losers are closed with the race.
+class ConnectionRace {
+  public:
+    ConnectionRace(const std::vector<std::string>& order, std::uint16_t port)
+        : order_(order), port_(port) {}
+    ~ConnectionRace() {
+        for (NativeSocket s : pending_) CloseNative(s);
+    }
+    ConnectionRace(const ConnectionRace&) = delete;
+    ConnectionRace& operator=(const ConnectionRace&) = delete;
+
+    // The first socket to connect; kNoSocket when every attempt failed or the
+    // deadline came first.
+    NativeSocket Run(NetDeadline deadline) {
+        for (;;) {
+            const NetDeadline now = NetClock::now();
+            if (now >= deadline) {
+                lastCode_ = TimedOutCode();
+                return kNoSocket;
+            }
+            if (next_ < order_.size() && (pending_.empty() || now >= nextStart_)) {
+                if (const NativeSocket s = StartNext(); s != kNoSocket) return s;
+                continue;
+            }
+            if (pending_.empty()) return kNoSocket;  // every address has failed
+            NetDeadline until = deadline;
+            if (next_ < order_.size()) until = std::min(until, nextStart_);
+            if (const NativeSocket s = AwaitPending(until); s != kNoSocket) return s;
+        }
+    }
+
+    // The socket layer's number for the attempt that failed last.
+    int LastCode() const { return lastCode_; }
+
+  private:
+    // Starts the attempt on the next address; the socket when it connected at
+    // once, else kNoSocket (the attempt pending or failed).
+    NativeSocket StartNext() {
+        NumericAddress address;
+        if (!ToNumericAddress(order_[next_++], port_, address)) {
+            lastCode_ = AddressNotAvailableCode();
+            return kNoSocket;
+        }
+        const NativeSocket s = ::socket(address.family, SOCK_STREAM, IPPROTO_TCP);
+        if (s == kNoSocket) {
+            lastCode_ = LastSocketError();
+            return kNoSocket;
+        }
+        if (!SetNonBlocking(s)) {
+            lastCode_ = LastSocketError();
+            CloseNative(s);
+            return kNoSocket;
+        }
+        if (::connect(s, reinterpret_cast<const sockaddr*>(&address.storage), address.length) ==
+            0) {
+            return s;
+        }
+        const int code = LastSocketError();
+        if (!ConnectPending(code)) {
+            CloseNative(s);
+            lastCode_ = code;
+            return kNoSocket;
+        }
+        pending_.push_back(s);
+        nextStart_ = NetClock::now() + kAttemptDelay;
+        return kNoSocket;
+    }
+
+    // Waits until `until` for a pending attempt to end; the socket of the
+    // first that connected, else kNoSocket. A failed wait ends the race.
+    NativeSocket AwaitPending(NetDeadline until) {
+        std::vector<pollfd> fds(pending_.size());
+        for (std::size_t i = 0; i < pending_.size(); ++i) {
+            fds[i].fd = pending_[i];
+            fds[i].events = POLLOUT;
+        }
+        if (PollNative(fds.data(), fds.size(), MillisecondsLeft(until)) < 0) {
+            const int code = LastSocketError();
+            if (Interrupted(code)) return kNoSocket;
+            for (NativeSocket s : pending_) CloseNative(s);
+            pending_.clear();
+            next_ = order_.size();
+            lastCode_ = code;
+            return kNoSocket;
+        }
+        for (std::size_t i = fds.size(); i-- > 0;) {
+            if (fds[i].revents == 0) continue;
+            const NativeSocket s = pending_[i];
+            pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(i));
+            const int code = ConnectResult(s);
+            if (code == 0) return s;
+            CloseNative(s);
+            lastCode_ = code;
+            nextStart_ = NetClock::now();
+        }
+        return kNoSocket;
+    }
+
+    // 0 when the attempt on `s` connected, else its error number.
+    static int ConnectResult(NativeSocket s) {
+        int soError = 0;
+        socklen_t length = sizeof soError;
+        if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &length) !=
+            0) {
+            return LastSocketError();
+        }
+        return soError;
+    }
+
+    const std::vector<std::string>& order_;
+    std::uint16_t port_;
+    std::vector<NativeSocket> pending_;
+    std::size_t next_ = 0;
+    NetDeadline nextStart_ = NetClock::now();
+    int lastCode_ = 0;
+};
+
 }  // namespace
 
 NetError ResolveWithSystem(const std::string& host, std::vector<std::string>& addresses) {
@@ -369,95 +491,13 @@ NetError TcpSocket::Connect(const std::string& host, std::uint16_t port, NetDead
         return SocketError(AddressNotAvailableCode(),
                            "Cannot connect to " + host + " port " + service);
     }
-
-    // The attempts race: a new one starts every kAttemptDelay, or at once when
-    // the last one failed, and the first to connect wins. So an address that
-    // swallows every packet costs a moment, not the whole time of the check.
-    std::vector<NativeSocket> pending;
-    auto closePending = [&] {
-        for (NativeSocket s : pending) CloseNative(s);
-        pending.clear();
-    };
-    std::size_t next = 0;
-    NetDeadline nextStart = NetClock::now();
-    int lastCode = 0;
-    for (;;) {
-        const NetDeadline now = NetClock::now();
-        if (now >= deadline) {
-            closePending();
-            lastCode = TimedOutCode();
-            break;
-        }
-        if (next < order.size() && (pending.empty() || now >= nextStart)) {
-            NumericAddress address;
-            if (!ToNumericAddress(order[next++], port, address)) {
-                lastCode = AddressNotAvailableCode();
-                continue;
-            }
-            NativeSocket s = ::socket(address.family, SOCK_STREAM, IPPROTO_TCP);
-            if (s == kNoSocket) {
-                lastCode = LastSocketError();
-                continue;
-            }
-            if (!SetNonBlocking(s)) {
-                lastCode = LastSocketError();
-                CloseNative(s);
-                continue;
-            }
-            if (::connect(s, reinterpret_cast<const sockaddr*>(&address.storage), address.length) ==
-                0) {
-                closePending();
-                handle_ = static_cast<std::intptr_t>(s);
-                return {};
-            }
-            const int code = LastSocketError();
-            if (!ConnectPending(code)) {
-                CloseNative(s);
-                lastCode = code;
-                continue;
-            }
-            pending.push_back(s);
-            nextStart = NetClock::now() + kAttemptDelay;
-            continue;
-        }
-        if (pending.empty()) break;  // every address has failed
-
-        NetDeadline until = deadline;
-        if (next < order.size()) until = std::min(until, nextStart);
-        std::vector<pollfd> fds(pending.size());
-        for (std::size_t i = 0; i < pending.size(); ++i) {
-            fds[i].fd = pending[i];
-            fds[i].events = POLLOUT;
-        }
-        const int n = PollNative(fds.data(), fds.size(), MillisecondsLeft(until));
-        if (n < 0) {
-            const int code = LastSocketError();
-            if (Interrupted(code)) continue;
-            closePending();
-            lastCode = code;
-            break;
-        }
-        for (std::size_t i = fds.size(); i-- > 0;) {
-            if (fds[i].revents == 0) continue;
-            const NativeSocket s = pending[i];
-            pending.erase(pending.begin() + static_cast<std::ptrdiff_t>(i));
-            int soError = 0;
-            socklen_t length = sizeof soError;
-            const int code = ::getsockopt(s, SOL_SOCKET, SO_ERROR,
-                                          reinterpret_cast<char*>(&soError), &length) != 0
-                                 ? LastSocketError()
-                                 : soError;
-            if (code == 0) {
-                closePending();
-                handle_ = static_cast<std::intptr_t>(s);
-                return {};
-            }
-            CloseNative(s);
-            lastCode = code;
-            nextStart = NetClock::now();
-        }
+    ConnectionRace race(order, port);
+    const NativeSocket s = race.Run(deadline);
+    if (s == kNoSocket) {
+        return SocketError(race.LastCode(), "Cannot connect to " + host + " port " + service);
     }
-    return SocketError(lastCode, "Cannot connect to " + host + " port " + service);
+    handle_ = static_cast<std::intptr_t>(s);
+    return {};
 }
 
 NetError TcpSocket::Wait(bool forWrite, NetDeadline deadline) {

@@ -61,7 +61,4 @@ class TcpSocket {
     std::intptr_t handle_ = -1;  // a SOCKET on Windows, a file descriptor elsewhere
 };
 
-// The socket layer's number for a wait that ran out of time (ETIMEDOUT or WSAETIMEDOUT).
-int TimedOutCode();
-
 }  // namespace tarnwell
