@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -17,6 +16,7 @@
 
 #include "engine/notify_codes.h"
 #include "platform/directory_reader.h"
+#include "support/notify_buffer_decoder.h"
 
 namespace tarnwell {
 namespace {
@@ -35,24 +35,14 @@ void PrintTo(const Change& c, std::ostream* os) {
     *os << "{" << c.action << ", " << c.name << "}";
 }
 
-// Records may sit at 2-byte alignment under Wine: fields are copied out, never
-// read through a cast. Test names are ASCII.
+// The records of a read, names as ASCII: test names are ASCII.
 std::vector<Change> Decode(const std::byte* buffer, std::size_t size) {
     std::vector<Change> changes;
-    std::size_t offset = 0;
-    while (offset + kNotifyHeaderSize <= size) {
-        std::uint32_t fields[3];
-        std::memcpy(fields, buffer + offset, sizeof fields);
-        Change change{fields[1], {}};
-        const std::size_t units = std::min<std::size_t>(fields[2], size - offset - 12) / 2;
-        for (std::size_t i = 0; i < units; ++i) {
-            char16_t unit;
-            std::memcpy(&unit, buffer + offset + kNotifyHeaderSize + 2 * i, 2);
+    for (const test::NotifyEntry& entry : test::DecodeNotifyBuffer(buffer, size)) {
+        Change change{entry.action, {}};
+        for (const char16_t unit : entry.name)
             change.name += unit < 128 ? static_cast<char>(unit) : '?';
-        }
         changes.push_back(change);
-        if (fields[0] == 0) break;
-        offset += fields[0];
     }
     return changes;
 }
