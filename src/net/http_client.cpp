@@ -24,54 +24,54 @@ HttpClient::HttpClient(HttpLimits limits, NameResolver resolver)
 HttpResult HttpClient::Get(const std::string& url, const std::optional<Socks5Proxy>& proxy) const {
     std::optional<HttpUrl> parsed = ParseHttpUrl(url);
     if (!parsed) {
-        return Failed(MakeNetError(NetErrorKind::kInvalidArgument, "Not an http address: " + url));
+        return Failed(MakeNetError(NetErrorKind::InvalidArgument, "Not an http address: " + url));
     }
     if (proxy) {
         // The stored port is not range-checked; a port outside 1 to 65535 would
         // otherwise be cut to 16 bits and lead somewhere else.
         if (proxy->port < 1 || proxy->port > 65535) {
-            return Failed(MakeNetError(NetErrorKind::kInvalidArgument,
+            return Failed(MakeNetError(NetErrorKind::InvalidArgument,
                                        "The proxy port " + std::to_string(proxy->port) +
                                            " is not a TCP port (1 to 65535)"));
         }
         if (!proxy->user.empty()) {
             std::string unused;
-            if (NetError e = BuildSocksAuthRequest(proxy->user, proxy->password, unused); !e.ok()) {
+            if (NetError e = BuildSocksAuthRequest(proxy->user, proxy->password, unused); !e.Ok()) {
                 return Failed(std::move(e));
             }
         }
     }
 
     const NetDeadline end = NetClock::now() + limits_.total;
-    auto wait_until = [&] { return std::min(end, NetClock::now() + limits_.wait); };
+    auto waitUntil = [&] { return std::min(end, NetClock::now() + limits_.wait); };
 
     TcpSocket socket;
     if (proxy) {
         if (NetError e = socket.Connect(proxy->host, static_cast<std::uint16_t>(proxy->port),
-                                        wait_until(), resolver_);
-            !e.ok()) {
+                                        waitUntil(), resolver_);
+            !e.Ok()) {
             return Failed(std::move(e));
         }
         if (NetError e =
                 Socks5Connect(socket, *proxy, parsed->host, parsed->port, limits_.wait, end);
-            !e.ok()) {
+            !e.Ok()) {
             return Failed(std::move(e));
         }
-    } else if (NetError e = socket.Connect(parsed->host, parsed->port, wait_until(), resolver_);
-               !e.ok()) {
+    } else if (NetError e = socket.Connect(parsed->host, parsed->port, waitUntil(), resolver_);
+               !e.Ok()) {
         return Failed(std::move(e));
     }
 
-    if (NetError e = socket.SendAll(BuildGetRequest(*parsed), wait_until()); !e.ok()) {
+    if (NetError e = socket.SendAll(BuildGetRequest(*parsed), waitUntil()); !e.Ok()) {
         return Failed(std::move(e));
     }
 
     HttpResponseReader reader;
     std::string buffer(16 * 1024, '\0');
-    while (reader.state() == HttpResponseReader::State::kNeedMore) {
+    while (reader.State() == ReaderState::NeedMore) {
         std::size_t received = 0;
-        if (NetError e = socket.Receive(buffer.data(), buffer.size(), received, wait_until());
-            !e.ok()) {
+        if (NetError e = socket.Receive(buffer.data(), buffer.size(), received, waitUntil());
+            !e.Ok()) {
             return Failed(std::move(e));
         }
         if (received == 0) {
@@ -82,10 +82,10 @@ HttpResult HttpClient::Get(const std::string& url, const std::optional<Socks5Pro
     }
     socket.Close();
 
-    if (reader.state() == HttpResponseReader::State::kFailed) return Failed(reader.error());
+    if (reader.State() == ReaderState::Failed) return Failed(reader.Error());
     HttpResult result;
-    result.status = reader.status();
-    result.status_line = reader.status_line();
+    result.status = reader.Status();
+    result.statusLine = reader.StatusLine();
     result.body = reader.TakeBody();
     return result;
 }

@@ -27,12 +27,12 @@ struct HttpLimits {
 };
 
 struct HttpResult {
-    NetError error;  // kNone on success
+    NetError error;  // None on success
     int status = 0;
-    std::string status_line;
+    std::string statusLine;
     std::string body;
 
-    bool ok() const { return error.ok(); }
+    bool Ok() const { return error.Ok(); }
 };
 
 class HttpClient {

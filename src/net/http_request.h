@@ -12,7 +12,7 @@ namespace tarnwell {
 struct HttpUrl {
     std::string host;  // as written in the address, without the brackets of an IPv6 literal
     std::uint16_t port = 80;
-    bool explicit_port = false;
+    bool explicitPort = false;
     std::string target = "/";  // path and query, never empty
 };
 
@@ -20,7 +20,11 @@ struct HttpUrl {
 // no user information. nullopt for anything else.
 std::optional<HttpUrl> ParseHttpUrl(const std::string& url);
 
-// The Host header's value: the host, with the port only when it is not 80.
+// A host and port as an address writes them: an IPv6 literal in brackets,
+// the port only when it is not 80.
+std::string HostWithPort(const std::string& host, std::uint16_t port);
+
+// The Host header's value: HostWithPort of the address's host and port.
 std::string HostHeaderValue(const HttpUrl& url);
 
 std::string BuildGetRequest(const HttpUrl& url);

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <vector>
 
+#include "platform/hex_digit.h"
+
 namespace tarnwell {
 namespace {
 
@@ -27,13 +29,6 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 bool HasControlCharacters(std::string_view s) {
     return std::any_of(s.begin(), s.end(), [](char c) {
         auto u = static_cast<unsigned char>(c);
@@ -41,25 +36,78 @@ bool HasControlCharacters(std::string_view s) {
     });
 }
 
+// True when `head` ends with the empty line that ends a head (LF LF or LF CR LF).
+bool HeadIsComplete(std::string_view head) {
+    const std::size_t n = head.size();
+    return n >= 2 && head[n - 1] == '\n' &&
+           (head[n - 2] == '\n' || (n >= 3 && head[n - 2] == '\r' && head[n - 3] == '\n'));
+}
+
+// The lines of a complete head, CR LF or LF ended, without the empty lines at its end.
+std::vector<std::string_view> HeadLines(std::string_view head) {
+    std::vector<std::string_view> lines;
+    while (!head.empty()) {
+        const std::size_t lf = head.find('\n');
+        std::string_view line = head.substr(0, lf);
+        head.remove_prefix(lf == std::string_view::npos ? head.size() : lf + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+    }
+    while (!lines.empty() && lines.back().empty()) lines.pop_back();
+    return lines;
+}
+
+// One header field: its name in lower case and its value without the white
+// space around it. An obsolete folded line continues the field before it
+// (`lastName`). False for a line that is no field.
+bool SplitHeaderField(std::string_view line, const std::string& lastName, std::string& name,
+                      std::string_view& value) {
+    if (line.empty()) return false;
+    if (line.front() == ' ' || line.front() == '\t') {
+        if (lastName.empty()) return false;
+        name = lastName;
+        value = Trim(line);
+        return true;
+    }
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos || colon == 0 ||
+        line.substr(0, colon).find_first_of(" \t") != std::string_view::npos) {
+        return false;
+    }
+    name = Lower(line.substr(0, colon));
+    value = Trim(line.substr(colon + 1));
+    return true;
+}
+
 }  // namespace
 
-HttpResponseReader::HttpResponseReader(std::size_t max_header_bytes, std::size_t max_body_bytes)
-    : max_header_bytes_(max_header_bytes), max_body_bytes_(max_body_bytes) {}
+HttpResponseReader::HttpResponseReader(std::size_t maxHeaderBytes, std::size_t maxBodyBytes)
+    : maxHeaderBytes_(maxHeaderBytes), maxBodyBytes_(maxBodyBytes) {}
 
-HttpResponseReader::State HttpResponseReader::Fail(NetErrorKind kind, std::string text, int code) {
-    state_ = State::kFailed;
+ReaderState HttpResponseReader::Fail(NetErrorKind kind, std::string text, int code) {
+    state_ = ReaderState::Failed;
     error_ = MakeNetError(kind, std::move(text), code);
     body_.clear();
     return state_;
 }
 
+ReaderState HttpResponseReader::FailTooLarge(std::string_view subject, std::size_t limit) {
+    return Fail(NetErrorKind::TooLarge,
+                std::string(subject) + " larger than " + std::to_string(limit / 1024) + " KiB");
+}
+
+void HttpResponseReader::Complete() {
+    phase_ = Phase::Complete;
+    state_ = ReaderState::Done;
+}
+
 bool HttpResponseReader::TakeLine(std::string_view& input, std::string& line, std::size_t limit,
-                                  bool& too_long) {
-    too_long = false;
+                                  bool& tooLong) {
+    tooLong = false;
     std::size_t lf = input.find('\n');
     std::size_t take = lf == std::string_view::npos ? input.size() : lf + 1;
     if (line.size() + take > limit) {
-        too_long = true;
+        tooLong = true;
         return false;
     }
     line.append(input.substr(0, take));
@@ -70,108 +118,107 @@ bool HttpResponseReader::TakeLine(std::string_view& input, std::string& line, st
     return true;
 }
 
-HttpResponseReader::State HttpResponseReader::Feed(std::string_view input) {
-    while (state_ == State::kNeedMore && !input.empty()) {
+ReaderState HttpResponseReader::Feed(std::string_view input) {
+    while (state_ == ReaderState::NeedMore && !input.empty()) {
         switch (phase_) {
-            case Phase::kHead: {
-                // Byte by byte: the head is small and capped, and its end may be
-                // split across any two reads.
-                while (!input.empty()) {
-                    char c = input.front();
-                    input.remove_prefix(1);
-                    if (++head_bytes_ > max_header_bytes_) {
-                        return Fail(NetErrorKind::kTooLarge,
-                                    "The server's response headers are larger than " +
-                                        std::to_string(max_header_bytes_ / 1024) + " KiB");
-                    }
-                    head_.push_back(c);
-                    std::size_t n = head_.size();
-                    if (c == '\n' && ((n >= 2 && head_[n - 2] == '\n') ||
-                                      (n >= 3 && head_[n - 2] == '\r' && head_[n - 3] == '\n'))) {
-                        ParseHead();
-                        break;
-                    }
-                }
+            case Phase::Head:
+                FeedHead(input);
                 break;
-            }
-            case Phase::kBodyLength: {
+            case Phase::BodyLength:
+                if (TakeCounted(input)) Complete();
+                break;
+            case Phase::BodyClose:
+                FeedCloseDelimitedBody(input);
+                break;
+            case Phase::ChunkSize:
+                FeedChunkSize(input);
+                break;
+            case Phase::ChunkData:
                 if (TakeCounted(input)) {
-                    phase_ = Phase::kComplete;
-                    state_ = State::kDone;
+                    phase_ = Phase::ChunkDataEnd;
+                    sawCr_ = false;
                 }
                 break;
-            }
-            case Phase::kBodyClose: {
-                if (body_.size() + input.size() > max_body_bytes_) {
-                    return Fail(NetErrorKind::kTooLarge,
-                                "The server's response is larger than " +
-                                    std::to_string(max_body_bytes_ / 1024) + " KiB");
-                }
-                body_.append(input);
-                input = {};
+            case Phase::ChunkDataEnd:
+                FeedChunkDataEnd(input);
                 break;
-            }
-            case Phase::kChunkSize: {
-                bool too_long = false;
-                if (!TakeLine(input, line_, kMaxChunkLineBytes, too_long)) {
-                    if (too_long) {
-                        return Fail(NetErrorKind::kProtocol,
-                                    "The server's response has a malformed chunk size line");
-                    }
-                    break;
-                }
-                std::string line = std::move(line_);
-                line_.clear();
-                ParseChunkSizeLine(line);
+            case Phase::Trailer:
+                FeedTrailer(input);
                 break;
-            }
-            case Phase::kChunkData: {
-                if (TakeCounted(input)) {
-                    phase_ = Phase::kChunkDataEnd;
-                    saw_cr_ = false;
-                }
-                break;
-            }
-            case Phase::kChunkDataEnd: {
-                char c = input.front();
-                input.remove_prefix(1);
-                if (c == '\r' && !saw_cr_) {
-                    saw_cr_ = true;
-                } else if (c == '\n') {
-                    phase_ = Phase::kChunkSize;
-                } else {
-                    return Fail(NetErrorKind::kProtocol,
-                                "The server's response has a chunk longer than its size");
-                }
-                break;
-            }
-            case Phase::kTrailer: {
-                bool too_long = false;
-                std::size_t before = input.size();
-                bool complete = TakeLine(
-                    input, line_, max_header_bytes_ - std::min(head_bytes_, max_header_bytes_),
-                    too_long);
-                head_bytes_ += before - input.size();
-                if (too_long) {
-                    return Fail(NetErrorKind::kTooLarge,
-                                "The server's response trailer is larger than " +
-                                    std::to_string(max_header_bytes_ / 1024) + " KiB");
-                }
-                if (!complete) break;
-                bool empty = line_.empty();
-                line_.clear();
-                if (empty) {
-                    phase_ = Phase::kComplete;
-                    state_ = State::kDone;
-                }
-                break;
-            }
-            case Phase::kComplete:
+            case Phase::Complete:
                 input = {};
                 break;
         }
     }
     return state_;
+}
+
+void HttpResponseReader::FeedHead(std::string_view& input) {
+    // Byte by byte: the head is small and capped, and its end may be split
+    // across any two reads.
+    while (!input.empty()) {
+        const char c = input.front();
+        input.remove_prefix(1);
+        if (++headBytes_ > maxHeaderBytes_) {
+            FailTooLarge("The server's response headers are", maxHeaderBytes_);
+            return;
+        }
+        head_.push_back(c);
+        if (c == '\n' && HeadIsComplete(head_)) {
+            ParseHead();
+            return;
+        }
+    }
+}
+
+void HttpResponseReader::FeedCloseDelimitedBody(std::string_view& input) {
+    if (body_.size() + input.size() > maxBodyBytes_) {
+        FailTooLarge("The server's response is", maxBodyBytes_);
+        return;
+    }
+    body_.append(input);
+    input = {};
+}
+
+void HttpResponseReader::FeedChunkSize(std::string_view& input) {
+    bool tooLong = false;
+    if (!TakeLine(input, line_, kMaxChunkLineBytes, tooLong)) {
+        if (tooLong) {
+            Fail(NetErrorKind::Protocol, "The server's response has a malformed chunk size line");
+        }
+        return;
+    }
+    const std::string line = std::move(line_);
+    line_.clear();
+    ParseChunkSizeLine(line);
+}
+
+void HttpResponseReader::FeedChunkDataEnd(std::string_view& input) {
+    const char c = input.front();
+    input.remove_prefix(1);
+    if (c == '\r' && !sawCr_) {
+        sawCr_ = true;
+    } else if (c == '\n') {
+        phase_ = Phase::ChunkSize;
+    } else {
+        Fail(NetErrorKind::Protocol, "The server's response has a chunk longer than its size");
+    }
+}
+
+void HttpResponseReader::FeedTrailer(std::string_view& input) {
+    bool tooLong = false;
+    const std::size_t before = input.size();
+    const bool complete =
+        TakeLine(input, line_, maxHeaderBytes_ - std::min(headBytes_, maxHeaderBytes_), tooLong);
+    headBytes_ += before - input.size();
+    if (tooLong) {
+        FailTooLarge("The server's response trailer is", maxHeaderBytes_);
+        return;
+    }
+    if (!complete) return;
+    const bool empty = line_.empty();
+    line_.clear();
+    if (empty) Complete();
 }
 
 bool HttpResponseReader::TakeCounted(std::string_view& input) {
@@ -182,188 +229,177 @@ bool HttpResponseReader::TakeCounted(std::string_view& input) {
     return length_ == 0;
 }
 
-HttpResponseReader::State HttpResponseReader::ParseChunkSizeLine(std::string_view line) {
-    std::string_view size_text = line.substr(0, line.find(';'));
-    size_text = Trim(size_text);
-    if (size_text.empty()) {
-        return Fail(NetErrorKind::kProtocol, "The server's response has a malformed chunk size");
+ReaderState HttpResponseReader::ParseChunkSizeLine(std::string_view line) {
+    std::string_view sizeText = line.substr(0, line.find(';'));
+    sizeText = Trim(sizeText);
+    if (sizeText.empty()) {
+        return Fail(NetErrorKind::Protocol, "The server's response has a malformed chunk size");
     }
     std::uint64_t size = 0;
-    for (char c : size_text) {
-        int v = HexValue(c);
+    for (char c : sizeText) {
+        const int v = HexDigitValue(c);
         if (v < 0 || size > (UINT64_MAX >> 4)) {
-            return Fail(NetErrorKind::kProtocol,
-                        "The server's response has a malformed chunk size");
+            return Fail(NetErrorKind::Protocol, "The server's response has a malformed chunk size");
         }
         size = (size << 4) | static_cast<std::uint64_t>(v);
     }
     if (size == 0) {
-        phase_ = Phase::kTrailer;
+        phase_ = Phase::Trailer;
         return state_;
     }
-    if (size > max_body_bytes_ - body_.size()) {
-        return Fail(NetErrorKind::kTooLarge, "The server's response is larger than " +
-                                                 std::to_string(max_body_bytes_ / 1024) + " KiB");
+    if (size > maxBodyBytes_ - body_.size()) {
+        return FailTooLarge("The server's response is", maxBodyBytes_);
     }
     length_ = size;
-    phase_ = Phase::kChunkData;
+    phase_ = Phase::ChunkData;
     return state_;
 }
 
-HttpResponseReader::State HttpResponseReader::ParseHead() {
-    std::vector<std::string_view> lines;
-    std::string_view rest(head_);
-    while (!rest.empty()) {
-        std::size_t lf = rest.find('\n');
-        std::string_view line = rest.substr(0, lf);
-        rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-    }
-    while (!lines.empty() && lines.back().empty()) lines.pop_back();
+ReaderState HttpResponseReader::ParseHead() {
+    const std::vector<std::string_view> lines = HeadLines(head_);
     if (lines.empty()) {
-        return Fail(NetErrorKind::kProtocol, "The server's response has no status line");
+        return Fail(NetErrorKind::Protocol, "The server's response has no status line");
     }
-
-    std::string_view status_line = lines.front();
-    // "HTTP/1.x 200" with an optional reason phrase after one more space.
-    bool valid = status_line.size() >= 12 && status_line.substr(0, 7) == "HTTP/1." &&
-                 IsDigit(status_line[7]) && status_line[8] == ' ' && IsDigit(status_line[9]) &&
-                 IsDigit(status_line[10]) && IsDigit(status_line[11]) &&
-                 (status_line.size() == 12 || status_line[12] == ' ') &&
-                 !HasControlCharacters(status_line);
-    if (!valid) {
-        return Fail(NetErrorKind::kProtocol, "The server's response is not HTTP/1.x");
+    Framing framing;
+    if (!ParseStatusLine(lines.front()) ||
+        !ParseHeaderFields(std::span(lines).subspan(1), framing)) {
+        return state_;
     }
-    status_ = (status_line[9] - '0') * 100 + (status_line[10] - '0') * 10 + (status_line[11] - '0');
-    status_line_ = std::string(status_line);
-
-    bool has_transfer_encoding = false;
-    std::string last_value_name;
-    std::string transfer_codings;
-    std::string content_length;
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        std::string_view line = lines[i];
-        if (line.empty()) {
-            return Fail(NetErrorKind::kProtocol, "The server's response has malformed headers");
-        }
-        std::string name;
-        std::string_view value;
-        if (line.front() == ' ' || line.front() == '\t') {
-            // An obsolete folded continuation of the header before it.
-            if (last_value_name.empty()) {
-                return Fail(NetErrorKind::kProtocol, "The server's response has malformed headers");
-            }
-            name = last_value_name;
-            value = Trim(line);
-        } else {
-            std::size_t colon = line.find(':');
-            if (colon == std::string_view::npos || colon == 0 ||
-                line.substr(0, colon).find_first_of(" \t") != std::string_view::npos) {
-                return Fail(NetErrorKind::kProtocol, "The server's response has malformed headers");
-            }
-            name = Lower(line.substr(0, colon));
-            value = Trim(line.substr(colon + 1));
-        }
-        last_value_name = name;
-        if (name == "transfer-encoding") {
-            has_transfer_encoding = true;
-            if (!transfer_codings.empty()) transfer_codings += ",";
-            transfer_codings += Lower(value);
-        } else if (name == "content-length") {
-            if (value.empty() || !std::all_of(value.begin(), value.end(), IsDigit)) {
-                return Fail(NetErrorKind::kProtocol,
-                            "The server's response has an invalid Content-Length");
-            }
-            while (value.size() > 1 && value.front() == '0') value.remove_prefix(1);
-            if (!content_length.empty() && content_length != value) {
-                return Fail(NetErrorKind::kProtocol,
-                            "The server's response has conflicting Content-Length headers");
-            }
-            content_length = std::string(value);
-        }
-    }
-
     if (status_ >= 100 && status_ < 200 && status_ != 101) {
         // An interim response; the real one follows on the same connection.
         head_.clear();
         status_ = 0;
-        status_line_.clear();
+        statusLine_.clear();
         return state_;
     }
     if (status_ < 200 || status_ > 299) {
-        return Fail(NetErrorKind::kHttpStatus, status_line_, status_);
+        return Fail(NetErrorKind::HttpStatus, statusLine_, status_);
     }
-
-    if (has_transfer_encoding) {
-        // Only chunked framing is understood; any other coding would hand the
-        // caller bytes it cannot read as the document.
-        std::string_view codings(transfer_codings);
-        bool chunked_last = false;
-        while (!codings.empty()) {
-            std::size_t comma = codings.find(',');
-            std::string_view coding = Trim(codings.substr(0, comma));
-            codings.remove_prefix(comma == std::string_view::npos ? codings.size() : comma + 1);
-            if (coding.empty() || coding == "identity") continue;
-            if (coding != "chunked" || chunked_last) {
-                return Fail(NetErrorKind::kProtocol,
-                            "The server's response uses an unsupported transfer coding");
-            }
-            chunked_last = true;
-        }
-        chunked_ = chunked_last;
-    }
-    if (!chunked_ && !content_length.empty()) {
-        has_length_ = true;
-        if (content_length.size() > 19) {
-            length_ = UINT64_MAX;
-        } else {
-            length_ = std::stoull(content_length);
-        }
-    }
+    if (!ApplyFraming(framing)) return state_;
     return StartBody();
 }
 
-HttpResponseReader::State HttpResponseReader::StartBody() {
+bool HttpResponseReader::ParseStatusLine(std::string_view line) {
+    // "HTTP/1.x 200" with an optional reason phrase after one more space.
+    const bool valid = line.size() >= 12 && line.substr(0, 7) == "HTTP/1." && IsDigit(line[7]) &&
+                       line[8] == ' ' && IsDigit(line[9]) && IsDigit(line[10]) &&
+                       IsDigit(line[11]) && (line.size() == 12 || line[12] == ' ') &&
+                       !HasControlCharacters(line);
+    if (!valid) {
+        Fail(NetErrorKind::Protocol, "The server's response is not HTTP/1.x");
+        return false;
+    }
+    status_ = (line[9] - '0') * 100 + (line[10] - '0') * 10 + (line[11] - '0');
+    statusLine_ = std::string(line);
+    return true;
+}
+
+bool HttpResponseReader::ParseHeaderFields(std::span<const std::string_view> lines,
+                                           Framing& framing) {
+    std::string lastName;
+    for (const std::string_view line : lines) {
+        std::string name;
+        std::string_view value;
+        if (!SplitHeaderField(line, lastName, name, value)) {
+            Fail(NetErrorKind::Protocol, "The server's response has malformed headers");
+            return false;
+        }
+        if (!NoteFramingField(name, value, framing)) return false;
+        lastName = std::move(name);
+    }
+    return true;
+}
+
+bool HttpResponseReader::NoteFramingField(const std::string& name, std::string_view value,
+                                          Framing& framing) {
+    if (name == "transfer-encoding") {
+        framing.hasTransferEncoding = true;
+        if (!framing.transferCodings.empty()) framing.transferCodings += ",";
+        framing.transferCodings += Lower(value);
+    } else if (name == "content-length") {
+        if (value.empty() || !std::all_of(value.begin(), value.end(), IsDigit)) {
+            Fail(NetErrorKind::Protocol, "The server's response has an invalid Content-Length");
+            return false;
+        }
+        while (value.size() > 1 && value.front() == '0') value.remove_prefix(1);
+        if (!framing.contentLength.empty() && framing.contentLength != value) {
+            Fail(NetErrorKind::Protocol,
+                 "The server's response has conflicting Content-Length headers");
+            return false;
+        }
+        framing.contentLength = std::string(value);
+    }
+    return true;
+}
+
+bool HttpResponseReader::ApplyFraming(const Framing& framing) {
+    if (framing.hasTransferEncoding) {
+        // Only chunked framing is understood; any other coding would hand the
+        // caller bytes it cannot read as the document.
+        std::string_view codings(framing.transferCodings);
+        bool chunkedLast = false;
+        while (!codings.empty()) {
+            const std::size_t comma = codings.find(',');
+            const std::string_view coding = Trim(codings.substr(0, comma));
+            codings.remove_prefix(comma == std::string_view::npos ? codings.size() : comma + 1);
+            if (coding.empty() || coding == "identity") continue;
+            if (coding != "chunked" || chunkedLast) {
+                Fail(NetErrorKind::Protocol,
+                     "The server's response uses an unsupported transfer coding");
+                return false;
+            }
+            chunkedLast = true;
+        }
+        chunked_ = chunkedLast;
+    }
+    if (!chunked_ && !framing.contentLength.empty()) {
+        hasLength_ = true;
+        // More than 19 digits cannot be held, and is far beyond any cap anyway.
+        length_ =
+            framing.contentLength.size() > 19 ? UINT64_MAX : std::stoull(framing.contentLength);
+    }
+    return true;
+}
+
+ReaderState HttpResponseReader::StartBody() {
     head_.clear();
     head_.shrink_to_fit();
     if (status_ == 204) {
-        phase_ = Phase::kComplete;
-        state_ = State::kDone;
+        Complete();
     } else if (chunked_) {
-        phase_ = Phase::kChunkSize;
-    } else if (has_length_) {
-        if (length_ > max_body_bytes_) {
-            return Fail(NetErrorKind::kTooLarge, "The server's response is larger than " +
-                                                     std::to_string(max_body_bytes_ / 1024) +
-                                                     " KiB");
+        phase_ = Phase::ChunkSize;
+    } else if (hasLength_) {
+        if (length_ > maxBodyBytes_) {
+            return FailTooLarge("The server's response is", maxBodyBytes_);
         }
         body_.reserve(static_cast<std::size_t>(length_));
-        phase_ = length_ == 0 ? Phase::kComplete : Phase::kBodyLength;
-        if (length_ == 0) state_ = State::kDone;
+        if (length_ == 0) {
+            Complete();
+        } else {
+            phase_ = Phase::BodyLength;
+        }
     } else {
-        phase_ = Phase::kBodyClose;
+        phase_ = Phase::BodyClose;
     }
     return state_;
 }
 
-HttpResponseReader::State HttpResponseReader::Finish() {
-    if (state_ != State::kNeedMore) return state_;
+ReaderState HttpResponseReader::Finish() {
+    if (state_ != ReaderState::NeedMore) return state_;
     switch (phase_) {
-        case Phase::kBodyClose:
-            phase_ = Phase::kComplete;
-            state_ = State::kDone;
+        case Phase::BodyClose:
+            Complete();
             return state_;
-        case Phase::kHead:
-            if (head_bytes_ == 0) {
-                return Fail(NetErrorKind::kProtocol,
+        case Phase::Head:
+            if (headBytes_ == 0) {
+                return Fail(NetErrorKind::Protocol,
                             "The server closed the connection without answering");
             }
-            return Fail(NetErrorKind::kProtocol,
+            return Fail(NetErrorKind::Protocol,
                         "The server closed the connection before its response headers were "
                         "complete");
         default:
-            return Fail(NetErrorKind::kProtocol,
+            return Fail(NetErrorKind::Protocol,
                         "The server closed the connection before the whole response arrived");
     }
 }

@@ -10,41 +10,41 @@
 namespace tarnwell {
 
 enum class NetErrorKind {
-    kNone,
+    None,
     // The name could not be resolved; `code` is the resolver's own code
     // (getaddrinfo's EAI_* value on POSIX, the Winsock code such as 11001 on Windows).
-    kResolve,
+    Resolve,
     // Connecting, sending or receiving failed, or a wait ran out of time; `code`
     // is the socket layer's error number (errno / WSAGetLastError, ETIMEDOUT /
     // WSAETIMEDOUT for a wait that ran out).
-    kSocket,
+    Socket,
     // The SOCKS proxy did not answer while the client waited for one of its replies
     // (no reply in time, an error, or the connection closed). No code.
-    kProxyNoReply,
+    ProxyNoReply,
     // The SOCKS proxy answered, but refused (method, authentication, CONNECT) or
     // answered something that is not SOCKS5. No code.
-    kProxyRefused,
+    ProxyRefused,
     // The server answered with a status other than 2xx; `code` is the status and
     // `text` the status line as received.
-    kHttpStatus,
+    HttpStatus,
     // The response is not HTTP/1.x as the client understands it, or it ended early.
-    kProtocol,
+    Protocol,
     // The header block or the body is larger than the client accepts.
-    kTooLarge,
+    TooLarge,
     // The request could not be made at all (a malformed address, a proxy port
     // outside 1 to 65535, a proxy user name or password longer than SOCKS5 carries).
-    kInvalidArgument,
+    InvalidArgument,
 };
 
 struct NetError {
-    NetErrorKind kind = NetErrorKind::kNone;
+    NetErrorKind kind = NetErrorKind::None;
     int code = 0;
     std::string text;
 
-    bool ok() const { return kind == NetErrorKind::kNone; }
+    bool Ok() const { return kind == NetErrorKind::None; }
     // True for the failures of the connection itself, whose number the user sees.
     bool CarriesSocketCode() const {
-        return kind == NetErrorKind::kResolve || kind == NetErrorKind::kSocket;
+        return kind == NetErrorKind::Resolve || kind == NetErrorKind::Socket;
     }
 };
 

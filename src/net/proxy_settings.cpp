@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "platform/hex_digit.h"
 #include "platform/user_registry.h"
 
 namespace tarnwell {
@@ -32,11 +33,52 @@ bool ReadString(UserRegistryKey* key, const char* name, std::string& field) {
     return true;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+struct NumberStart {
+    bool hex = false;
+    bool negative = false;
+};
+
+// Skips leading spaces, then reads a hex prefix ("$", "x", "X", "0x", "0X") or
+// a sign; `i` ends after them.
+NumberStart ReadNumberStart(const std::string& text, std::size_t& i) {
+    NumberStart start;
+    while (i < text.size() && text[i] == ' ') ++i;
+    if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
+        start.hex = true;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' &&
+               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        start.hex = true;
+        i += 2;
+    } else if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        start.negative = text[i] == '-';
+        ++i;
+    }
+    return start;
+}
+
+struct Digits {
+    std::int64_t value = 0;
+    std::size_t count = 0;
+    bool overflow = false;  // the value went beyond `limit`; it stopped growing there
+};
+
+// Reads digits from `i` on up to the first character that is not one; `i`
+// ends there.
+Digits ReadDigits(const std::string& text, std::size_t& i, bool hex, std::int64_t limit) {
+    const std::int64_t base = hex ? 16 : 10;
+    Digits digits;
+    for (; i < text.size(); ++i) {
+        const int d =
+            hex ? HexDigitValue(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
+        if (d < 0) break;
+        ++digits.count;
+        if (!digits.overflow) {
+            digits.value = digits.value * base + d;
+            if (digits.value > limit) digits.overflow = true;
+        }
+    }
+    return digits;
 }
 
 }  // namespace
@@ -63,43 +105,16 @@ void SaveProxySettings(const ProxySettings& settings) {
 
 std::int32_t ConvertPort(const std::string& text) {
     std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
-
-    bool hex = false;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
-        hex = true;
-        ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' &&
-               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        hex = true;
-        i += 2;
-    } else if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-
-    const std::int64_t base = hex ? 16 : 10;
-    const std::int64_t limit = negative ? 2147483648LL : 2147483647LL;
-    std::int64_t value = 0;
-    std::size_t digits = 0;
-    bool overflow = false;
-    for (; i < text.size(); ++i) {
-        int d = hex ? HexDigit(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
-        if (d < 0) break;
-        ++digits;
-        if (!overflow) {
-            value = value * base + d;
-            if (value > limit) overflow = true;
-        }
-    }
-    if (overflow) return 0;
-    const bool whole = i == text.size() && digits > 0;
-    if (whole && negative) return static_cast<std::int32_t>(-value);
+    const NumberStart start = ReadNumberStart(text, i);
+    const Digits digits =
+        ReadDigits(text, i, start.hex, start.negative ? 2147483648LL : 2147483647LL);
+    if (digits.overflow) return 0;
+    const bool whole = i == text.size() && digits.count > 0;
+    if (whole && start.negative) return static_cast<std::int32_t>(-digits.value);
     // A text cut short keeps its digits but loses its sign ("-80a" is 80); the
     // one value that only fits with the sign then does not fit at all.
-    if (value > 2147483647LL) return 0;
-    return static_cast<std::int32_t>(value);
+    if (digits.value > 2147483647LL) return 0;
+    return static_cast<std::int32_t>(digits.value);
 }
 
 std::optional<Socks5Proxy> ProxyFor(const ProxySettings& settings) {

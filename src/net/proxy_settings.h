@@ -9,10 +9,9 @@
 #include <string>
 
 #include "net/socks5.h"
+#include "platform/user_registry.h"  // kProxySettingsKey
 
 namespace tarnwell {
-
-inline constexpr char kProxySettingsKey[] = "Software\\Quillfern\\ProxySettings";
 
 struct ProxySettings {
     std::int32_t ProxyEnabled = 0;  // any value but 0 means on

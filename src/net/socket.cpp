@@ -47,8 +47,8 @@ bool ConnectPending(int code) {
 void CloseNative(NativeSocket s) {
     closesocket(s);
 }
-int PollNative(pollfd* fds, std::size_t count, int timeout_ms) {
-    return WSAPoll(fds, static_cast<ULONG>(count), timeout_ms);
+int PollNative(pollfd* fds, std::size_t count, int timeoutMs) {
+    return WSAPoll(fds, static_cast<ULONG>(count), timeoutMs);
 }
 
 bool SetNonBlocking(NativeSocket s) {
@@ -114,8 +114,8 @@ bool ConnectPending(int code) {
 void CloseNative(NativeSocket s) {
     ::close(s);
 }
-int PollNative(pollfd* fds, std::size_t count, int timeout_ms) {
-    return ::poll(fds, static_cast<nfds_t>(count), timeout_ms);
+int PollNative(pollfd* fds, std::size_t count, int timeoutMs) {
+    return ::poll(fds, static_cast<nfds_t>(count), timeoutMs);
 }
 
 bool SetNonBlocking(NativeSocket s) {
@@ -148,7 +148,16 @@ NativeSocket ToNative(std::intptr_t handle) {
 }
 
 NetError SocketError(int code, const std::string& what) {
-    return MakeNetError(NetErrorKind::kSocket, what + ": " + SocketErrorText(code), code);
+    return MakeNetError(NetErrorKind::Socket, what + ": " + SocketErrorText(code), code);
+}
+
+// The socket layer's number for a wait that ran out of time.
+int TimedOutCode() {
+#ifdef _WIN32
+    return WSAETIMEDOUT;
+#else
+    return ETIMEDOUT;
+#endif
 }
 
 int MillisecondsLeft(NetDeadline deadline) {
@@ -174,15 +183,8 @@ int WaitNative(NativeSocket s, short events, NetDeadline deadline) {
 
 }  // namespace
 
-int TimedOutCode() {
-#ifdef _WIN32
-    return WSAETIMEDOUT;
-#else
-    return ETIMEDOUT;
-#endif
-}
-
 namespace {
+
 int NotConnectedCode() {
 #ifdef _WIN32
     return WSAENOTCONN;
@@ -216,7 +218,7 @@ void TcpSocket::Close() {
     }
 }
 
-bool TcpSocket::is_open() const {
+bool TcpSocket::IsOpen() const {
     return handle_ != -1;
 }
 
@@ -317,6 +319,126 @@ bool ToNumericAddress(const std::string& text, std::uint16_t port, NumericAddres
     return fits;
 }
 
+// The attempts of one Connect race: a new one starts every kAttemptDelay, or
+// at once when the last one failed, and the first to connect wins. So an
+// address that swallows every packet costs a moment, not the whole time of
+// the check. The losers are closed with the race.
+class ConnectionRace {
+  public:
+    ConnectionRace(const std::vector<std::string>& order, std::uint16_t port)
+        : order_(order), port_(port) {}
+    ~ConnectionRace() {
+        for (NativeSocket s : pending_) CloseNative(s);
+    }
+    ConnectionRace(const ConnectionRace&) = delete;
+    ConnectionRace& operator=(const ConnectionRace&) = delete;
+
+    // The first socket to connect; kNoSocket when every attempt failed or the
+    // deadline came first.
+    NativeSocket Run(NetDeadline deadline) {
+        for (;;) {
+            const NetDeadline now = NetClock::now();
+            if (now >= deadline) {
+                lastCode_ = TimedOutCode();
+                return kNoSocket;
+            }
+            if (next_ < order_.size() && (pending_.empty() || now >= nextStart_)) {
+                if (const NativeSocket s = StartNext(); s != kNoSocket) return s;
+                continue;
+            }
+            if (pending_.empty()) return kNoSocket;  // every address has failed
+            NetDeadline until = deadline;
+            if (next_ < order_.size()) until = std::min(until, nextStart_);
+            if (const NativeSocket s = AwaitPending(until); s != kNoSocket) return s;
+        }
+    }
+
+    // The socket layer's number for the attempt that failed last.
+    int LastCode() const { return lastCode_; }
+
+  private:
+    // Starts the attempt on the next address; the socket when it connected at
+    // once, else kNoSocket (the attempt pending or failed).
+    NativeSocket StartNext() {
+        NumericAddress address;
+        if (!ToNumericAddress(order_[next_++], port_, address)) {
+            lastCode_ = AddressNotAvailableCode();
+            return kNoSocket;
+        }
+        const NativeSocket s = ::socket(address.family, SOCK_STREAM, IPPROTO_TCP);
+        if (s == kNoSocket) {
+            lastCode_ = LastSocketError();
+            return kNoSocket;
+        }
+        if (!SetNonBlocking(s)) {
+            lastCode_ = LastSocketError();
+            CloseNative(s);
+            return kNoSocket;
+        }
+        if (::connect(s, reinterpret_cast<const sockaddr*>(&address.storage), address.length) ==
+            0) {
+            return s;
+        }
+        const int code = LastSocketError();
+        if (!ConnectPending(code)) {
+            CloseNative(s);
+            lastCode_ = code;
+            return kNoSocket;
+        }
+        pending_.push_back(s);
+        nextStart_ = NetClock::now() + kAttemptDelay;
+        return kNoSocket;
+    }
+
+    // Waits until `until` for a pending attempt to end; the socket of the
+    // first that connected, else kNoSocket. A failed wait ends the race.
+    NativeSocket AwaitPending(NetDeadline until) {
+        std::vector<pollfd> fds(pending_.size());
+        for (std::size_t i = 0; i < pending_.size(); ++i) {
+            fds[i].fd = pending_[i];
+            fds[i].events = POLLOUT;
+        }
+        if (PollNative(fds.data(), fds.size(), MillisecondsLeft(until)) < 0) {
+            const int code = LastSocketError();
+            if (Interrupted(code)) return kNoSocket;
+            for (NativeSocket s : pending_) CloseNative(s);
+            pending_.clear();
+            next_ = order_.size();
+            lastCode_ = code;
+            return kNoSocket;
+        }
+        for (std::size_t i = fds.size(); i-- > 0;) {
+            if (fds[i].revents == 0) continue;
+            const NativeSocket s = pending_[i];
+            pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(i));
+            const int code = ConnectResult(s);
+            if (code == 0) return s;
+            CloseNative(s);
+            lastCode_ = code;
+            nextStart_ = NetClock::now();
+        }
+        return kNoSocket;
+    }
+
+    // 0 when the attempt on `s` connected, else its error number.
+    static int ConnectResult(NativeSocket s) {
+        int soError = 0;
+        socklen_t length = sizeof soError;
+        if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &length) !=
+            0) {
+            return LastSocketError();
+        }
+        return soError;
+    }
+
+    const std::vector<std::string>& order_;
+    std::uint16_t port_;
+    std::vector<NativeSocket> pending_;
+    std::size_t next_ = 0;
+    NetDeadline nextStart_ = NetClock::now();
+    int lastCode_ = 0;
+};
+
 }  // namespace
 
 NetError ResolveWithSystem(const std::string& host, std::vector<std::string>& addresses) {
@@ -332,11 +454,11 @@ NetError ResolveWithSystem(const std::string& host, std::vector<std::string>& ad
 #ifndef _WIN32
         if (rc == EAI_SYSTEM) {
             int code = errno;
-            return MakeNetError(NetErrorKind::kResolve,
+            return MakeNetError(NetErrorKind::Resolve,
                                 "Cannot resolve " + host + ": " + SocketErrorText(code), code);
         }
 #endif
-        return MakeNetError(NetErrorKind::kResolve,
+        return MakeNetError(NetErrorKind::Resolve,
                             "Cannot resolve " + host + ": " + ResolverErrorText(rc), rc);
     }
     for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
@@ -360,7 +482,7 @@ NetError TcpSocket::Connect(const std::string& host, std::uint16_t port, NetDead
     std::vector<std::string> addresses;
     if (NetError e = ResolveBefore(resolver ? resolver : NameResolver(ResolveWithSystem), host,
                                    deadline, addresses);
-        !e.ok()) {
+        !e.Ok()) {
         return e;
     }
     const std::string service = std::to_string(port);
@@ -369,105 +491,23 @@ NetError TcpSocket::Connect(const std::string& host, std::uint16_t port, NetDead
         return SocketError(AddressNotAvailableCode(),
                            "Cannot connect to " + host + " port " + service);
     }
-
-    // The attempts race: a new one starts every kAttemptDelay, or at once when
-    // the last one failed, and the first to connect wins. So an address that
-    // swallows every packet costs a moment, not the whole time of the check.
-    std::vector<NativeSocket> pending;
-    auto closePending = [&] {
-        for (NativeSocket s : pending) CloseNative(s);
-        pending.clear();
-    };
-    std::size_t next = 0;
-    NetDeadline nextStart = NetClock::now();
-    int lastCode = 0;
-    for (;;) {
-        const NetDeadline now = NetClock::now();
-        if (now >= deadline) {
-            closePending();
-            lastCode = TimedOutCode();
-            break;
-        }
-        if (next < order.size() && (pending.empty() || now >= nextStart)) {
-            NumericAddress address;
-            if (!ToNumericAddress(order[next++], port, address)) {
-                lastCode = AddressNotAvailableCode();
-                continue;
-            }
-            NativeSocket s = ::socket(address.family, SOCK_STREAM, IPPROTO_TCP);
-            if (s == kNoSocket) {
-                lastCode = LastSocketError();
-                continue;
-            }
-            if (!SetNonBlocking(s)) {
-                lastCode = LastSocketError();
-                CloseNative(s);
-                continue;
-            }
-            if (::connect(s, reinterpret_cast<const sockaddr*>(&address.storage), address.length) ==
-                0) {
-                closePending();
-                handle_ = static_cast<std::intptr_t>(s);
-                return {};
-            }
-            const int code = LastSocketError();
-            if (!ConnectPending(code)) {
-                CloseNative(s);
-                lastCode = code;
-                continue;
-            }
-            pending.push_back(s);
-            nextStart = NetClock::now() + kAttemptDelay;
-            continue;
-        }
-        if (pending.empty()) break;  // every address has failed
-
-        NetDeadline until = deadline;
-        if (next < order.size()) until = std::min(until, nextStart);
-        std::vector<pollfd> fds(pending.size());
-        for (std::size_t i = 0; i < pending.size(); ++i) {
-            fds[i].fd = pending[i];
-            fds[i].events = POLLOUT;
-        }
-        const int n = PollNative(fds.data(), fds.size(), MillisecondsLeft(until));
-        if (n < 0) {
-            const int code = LastSocketError();
-            if (Interrupted(code)) continue;
-            closePending();
-            lastCode = code;
-            break;
-        }
-        for (std::size_t i = fds.size(); i-- > 0;) {
-            if (fds[i].revents == 0) continue;
-            const NativeSocket s = pending[i];
-            pending.erase(pending.begin() + static_cast<std::ptrdiff_t>(i));
-            int soError = 0;
-            socklen_t length = sizeof soError;
-            const int code = ::getsockopt(s, SOL_SOCKET, SO_ERROR,
-                                          reinterpret_cast<char*>(&soError), &length) != 0
-                                 ? LastSocketError()
-                                 : soError;
-            if (code == 0) {
-                closePending();
-                handle_ = static_cast<std::intptr_t>(s);
-                return {};
-            }
-            CloseNative(s);
-            lastCode = code;
-            nextStart = NetClock::now();
-        }
+    ConnectionRace race(order, port);
+    const NativeSocket s = race.Run(deadline);
+    if (s == kNoSocket) {
+        return SocketError(race.LastCode(), "Cannot connect to " + host + " port " + service);
     }
-    return SocketError(lastCode, "Cannot connect to " + host + " port " + service);
+    handle_ = static_cast<std::intptr_t>(s);
+    return {};
 }
 
-NetError TcpSocket::Wait(bool for_write, NetDeadline deadline) {
-    int code = WaitNative(ToNative(handle_), for_write ? POLLOUT : POLLIN, deadline);
+NetError TcpSocket::Wait(bool forWrite, NetDeadline deadline) {
+    int code = WaitNative(ToNative(handle_), forWrite ? POLLOUT : POLLIN, deadline);
     if (code == 0) return {};
-    return SocketError(code, for_write ? "Sending failed" : "Receiving failed");
+    return SocketError(code, forWrite ? "Sending failed" : "Receiving failed");
 }
 
 NetError TcpSocket::SendAll(std::string_view bytes, NetDeadline deadline) {
-    if (!is_open()) return SocketError(NotConnectedCode(), "Sending failed");
+    if (!IsOpen()) return SocketError(NotConnectedCode(), "Sending failed");
     std::size_t sent = 0;
     while (sent < bytes.size()) {
         auto n = SendNative(ToNative(handle_), bytes.data() + sent, bytes.size() - sent);
@@ -478,7 +518,7 @@ NetError TcpSocket::SendAll(std::string_view bytes, NetDeadline deadline) {
         int code = LastSocketError();
         if (n < 0 && Interrupted(code)) continue;
         if (n < 0 && WouldBlock(code)) {
-            if (NetError e = Wait(true, deadline); !e.ok()) return e;
+            if (NetError e = Wait(true, deadline); !e.Ok()) return e;
             continue;
         }
         return SocketError(code, "Sending failed");
@@ -489,7 +529,7 @@ NetError TcpSocket::SendAll(std::string_view bytes, NetDeadline deadline) {
 NetError TcpSocket::Receive(char* buffer, std::size_t size, std::size_t& received,
                             NetDeadline deadline) {
     received = 0;
-    if (!is_open()) return SocketError(NotConnectedCode(), "Receiving failed");
+    if (!IsOpen()) return SocketError(NotConnectedCode(), "Receiving failed");
     for (;;) {
         auto n = ReceiveNative(ToNative(handle_), buffer, size);
         if (n >= 0) {
@@ -499,7 +539,7 @@ NetError TcpSocket::Receive(char* buffer, std::size_t size, std::size_t& receive
         int code = LastSocketError();
         if (Interrupted(code)) continue;
         if (WouldBlock(code)) {
-            if (NetError e = Wait(false, deadline); !e.ok()) return e;
+            if (NetError e = Wait(false, deadline); !e.Ok()) return e;
             continue;
         }
         return SocketError(code, "Receiving failed");

@@ -38,8 +38,8 @@ class TcpSocket {
 
     // Resolves `host` and connects to one of its addresses: attempts start
     // 250 ms apart, the address families taking turns (RFC 8305), and the first
-    // to connect wins. Resolving counts against the deadline too. kResolve or
-    // kSocket on failure; the socket code is that of the last attempt to fail,
+    // to connect wins. Resolving counts against the deadline too. Resolve or
+    // Socket on failure; the socket code is that of the last attempt to fail,
     // ETIMEDOUT / WSAETIMEDOUT when the deadline ended the try.
     NetError Connect(const std::string& host, std::uint16_t port, NetDeadline deadline,
                      const NameResolver& resolver = {});
@@ -51,17 +51,14 @@ class TcpSocket {
     NetError Receive(char* buffer, std::size_t size, std::size_t& received, NetDeadline deadline);
 
     void Close();
-    bool is_open() const;
+    bool IsOpen() const;
 
   private:
-    // Waits until the socket is readable (or writable); false with a kSocket
+    // Waits until the socket is readable (or writable); false with a Socket
     // error when the wait fails or the deadline passes.
-    NetError Wait(bool for_write, NetDeadline deadline);
+    NetError Wait(bool forWrite, NetDeadline deadline);
 
     std::intptr_t handle_ = -1;  // a SOCKET on Windows, a file descriptor elsewhere
 };
-
-// The socket layer's number for a wait that ran out of time (ETIMEDOUT or WSAETIMEDOUT).
-int TimedOutCode();
 
 }  // namespace tarnwell

@@ -17,11 +17,11 @@ std::uint8_t Byte(std::string_view s, std::size_t i) {
 }
 
 NetError NoReply() {
-    return MakeNetError(NetErrorKind::kProxyNoReply, "The SOCKS proxy is not responding");
+    return MakeNetError(NetErrorKind::ProxyNoReply, "The SOCKS proxy is not responding");
 }
 
 NetError Refused(std::string text) {
-    return MakeNetError(NetErrorKind::kProxyRefused, std::move(text));
+    return MakeNetError(NetErrorKind::ProxyRefused, std::move(text));
 }
 
 // Reads exactly `size` bytes of a proxy reply. Whatever goes wrong while
@@ -33,7 +33,7 @@ bool ReadReply(TcpSocket& socket, std::size_t size, std::string& reply, NetDeadl
     while (reply.size() < size) {
         std::size_t received = 0;
         std::size_t want = std::min(sizeof buffer, size - reply.size());
-        if (!socket.Receive(buffer, want, received, deadline).ok() || received == 0) return false;
+        if (!socket.Receive(buffer, want, received, deadline).Ok() || received == 0) return false;
         reply.append(buffer, received);
     }
     return true;
@@ -41,23 +41,23 @@ bool ReadReply(TcpSocket& socket, std::size_t size, std::string& reply, NetDeadl
 
 }  // namespace
 
-std::string BuildSocksGreeting(bool with_user) {
+std::string BuildSocksGreeting(bool withUser) {
     std::string greeting;
     greeting.push_back(static_cast<char>(kSocksVersion));
     greeting.push_back(1);
-    greeting.push_back(static_cast<char>(with_user ? kSocksMethodUserPassword : kSocksMethodNone));
+    greeting.push_back(static_cast<char>(withUser ? kSocksMethodUserPassword : kSocksMethodNone));
     return greeting;
 }
 
 NetError BuildSocksAuthRequest(const std::string& user, const std::string& password,
                                std::string& request) {
     if (user.size() > kMaxSocksCredentialBytes) {
-        return MakeNetError(NetErrorKind::kInvalidArgument,
+        return MakeNetError(NetErrorKind::InvalidArgument,
                             "The proxy user name is longer than 255 bytes, which a SOCKS5 proxy "
                             "cannot be sent");
     }
     if (password.size() > kMaxSocksCredentialBytes) {
-        return MakeNetError(NetErrorKind::kInvalidArgument,
+        return MakeNetError(NetErrorKind::InvalidArgument,
                             "The proxy password is longer than 255 bytes, which a SOCKS5 proxy "
                             "cannot be sent");
     }
@@ -73,7 +73,7 @@ NetError BuildSocksAuthRequest(const std::string& user, const std::string& passw
 NetError BuildSocksConnectRequest(const std::string& host, std::uint16_t port,
                                   std::string& request) {
     if (host.empty() || host.size() > 255) {
-        return MakeNetError(NetErrorKind::kInvalidArgument,
+        return MakeNetError(NetErrorKind::InvalidArgument,
                             "The server name cannot be sent to a SOCKS5 proxy: it must be 1 to "
                             "255 bytes long");
     }
@@ -144,17 +144,17 @@ std::string SocksReplyText(std::uint8_t code) {
 }
 
 std::size_t Socks5ReplyReader::Needed() const {
-    return state_ == State::kNeedMore ? total_ - bytes_.size() : 0;
+    return state_ == ReaderState::NeedMore ? total_ - bytes_.size() : 0;
 }
 
 std::size_t Socks5ReplyReader::Feed(std::string_view bytes) {
     std::size_t take = std::min(bytes.size(), Needed());
     // One byte at a time past the fixed part, because the length of the reply
     // is known only once its address type (and a domain's length) has been read.
-    for (std::size_t i = 0; i < take && state_ == State::kNeedMore; ++i) {
+    for (std::size_t i = 0; i < take && state_ == ReaderState::NeedMore; ++i) {
         bytes_.push_back(bytes[i]);
         Advance();
-        if (state_ != State::kNeedMore) return i + 1;
+        if (state_ != ReaderState::NeedMore) return i + 1;
     }
     return take;
 }
@@ -162,20 +162,20 @@ std::size_t Socks5ReplyReader::Feed(std::string_view bytes) {
 void Socks5ReplyReader::Advance() {
     const std::size_t n = bytes_.size();
     if (n == 1 && Byte(bytes_, 0) != kSocksVersion) {
-        state_ = State::kFailed;
+        state_ = ReaderState::Failed;
         error_ = Refused("The SOCKS proxy's answer to CONNECT is not SOCKS version 5");
         return;
     }
     if (n == 2 && Byte(bytes_, 1) != 0) {
-        state_ = State::kFailed;
+        state_ = ReaderState::Failed;
         error_ = Refused(
             "The SOCKS proxy could not connect to the server: " + SocksReplyText(Byte(bytes_, 1)) +
             " (reply code " + std::to_string(Byte(bytes_, 1)) + ")");
         return;
     }
     if (n == 4) {
-        address_type_ = Byte(bytes_, 3);
-        switch (address_type_) {
+        addressType_ = Byte(bytes_, 3);
+        switch (addressType_) {
             case kAddressIPv4:
                 total_ = 4 + 4 + 2;
                 break;
@@ -186,63 +186,63 @@ void Socks5ReplyReader::Advance() {
                 total_ = 5;
                 break;  // the length byte comes next
             default:
-                state_ = State::kFailed;
+                state_ = ReaderState::Failed;
                 error_ =
                     Refused("The SOCKS proxy's answer to CONNECT has an unknown address type " +
-                            std::to_string(address_type_));
+                            std::to_string(addressType_));
                 return;
         }
     }
-    if (n == 5 && address_type_ == kAddressDomain) total_ = 5 + Byte(bytes_, 4) + 2;
+    if (n == 5 && addressType_ == kAddressDomain) total_ = 5 + Byte(bytes_, 4) + 2;
     if (n == total_) {
-        std::size_t start = address_type_ == kAddressDomain ? 5 : 4;
+        std::size_t start = addressType_ == kAddressDomain ? 5 : 4;
         address_ = bytes_.substr(start, total_ - start - 2);
         port_ =
             static_cast<std::uint16_t>((Byte(bytes_, total_ - 2) << 8) | Byte(bytes_, total_ - 1));
-        state_ = State::kDone;
+        state_ = ReaderState::Done;
     }
 }
 
 NetError Socks5Connect(TcpSocket& socket, const Socks5Proxy& proxy, const std::string& host,
-                       std::uint16_t port, NetClock::duration wait_limit, NetDeadline deadline) {
-    const bool with_user = !proxy.user.empty();
-    std::string auth_request;
-    if (with_user) {
-        if (NetError e = BuildSocksAuthRequest(proxy.user, proxy.password, auth_request); !e.ok()) {
+                       std::uint16_t port, NetClock::duration waitLimit, NetDeadline deadline) {
+    const bool withUser = !proxy.user.empty();
+    std::string authRequest;
+    if (withUser) {
+        if (NetError e = BuildSocksAuthRequest(proxy.user, proxy.password, authRequest); !e.Ok()) {
             return e;
         }
     }
-    std::string connect_request;
-    if (NetError e = BuildSocksConnectRequest(host, port, connect_request); !e.ok()) return e;
-    auto wait_until = [&] { return std::min(deadline, NetClock::now() + wait_limit); };
+    std::string connectRequest;
+    if (NetError e = BuildSocksConnectRequest(host, port, connectRequest); !e.Ok()) return e;
+    auto waitUntil = [&] { return std::min(deadline, NetClock::now() + waitLimit); };
 
     std::string reply;
-    const std::uint8_t method = with_user ? kSocksMethodUserPassword : kSocksMethodNone;
-    if (NetError e = socket.SendAll(BuildSocksGreeting(with_user), wait_until()); !e.ok()) return e;
-    if (!ReadReply(socket, 2, reply, wait_until())) return NoReply();
-    if (NetError e = CheckSocksMethodReply(reply, method); !e.ok()) return e;
+    const std::uint8_t method = withUser ? kSocksMethodUserPassword : kSocksMethodNone;
+    if (NetError e = socket.SendAll(BuildSocksGreeting(withUser), waitUntil()); !e.Ok()) return e;
+    if (!ReadReply(socket, 2, reply, waitUntil())) return NoReply();
+    if (NetError e = CheckSocksMethodReply(reply, method); !e.Ok()) return e;
 
-    if (with_user) {
-        if (NetError e = socket.SendAll(auth_request, wait_until()); !e.ok()) return e;
-        if (!ReadReply(socket, 2, reply, wait_until())) return NoReply();
-        if (NetError e = CheckSocksAuthReply(reply); !e.ok()) return e;
+    if (withUser) {
+        if (NetError e = socket.SendAll(authRequest, waitUntil()); !e.Ok()) return e;
+        if (!ReadReply(socket, 2, reply, waitUntil())) return NoReply();
+        if (NetError e = CheckSocksAuthReply(reply); !e.Ok()) return e;
     }
 
-    if (NetError e = socket.SendAll(connect_request, wait_until()); !e.ok()) return e;
+    if (NetError e = socket.SendAll(connectRequest, waitUntil()); !e.Ok()) return e;
     // Fed as the bytes arrive, so that a refusal is reported even when the
     // proxy closes the connection right after the reply code.
     Socks5ReplyReader reader;
-    const NetDeadline reply_deadline = wait_until();
+    const NetDeadline replyDeadline = waitUntil();
     while (reader.Needed() > 0) {
         char buffer[256];
         std::size_t received = 0;
         std::size_t want = std::min(sizeof buffer, reader.Needed());
-        if (!socket.Receive(buffer, want, received, reply_deadline).ok() || received == 0) {
+        if (!socket.Receive(buffer, want, received, replyDeadline).Ok() || received == 0) {
             return NoReply();
         }
         reader.Feed(std::string_view(buffer, received));
     }
-    if (reader.state() == Socks5ReplyReader::State::kFailed) return reader.error();
+    if (reader.State() == ReaderState::Failed) return reader.Error();
     return {};
 }
 

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "net/net_error.h"
+#include "net/reader_state.h"
 #include "net/socket.h"
 
 namespace tarnwell {
@@ -31,8 +32,8 @@ struct Socks5Proxy {
 };
 
 // The greeting: version 5 and one method, X'02' with a user name, X'00' without.
-std::string BuildSocksGreeting(bool with_user);
-// The RFC 1929 request; kInvalidArgument when a part is longer than 255 bytes.
+std::string BuildSocksGreeting(bool withUser);
+// The RFC 1929 request; InvalidArgument when a part is longer than 255 bytes.
 NetError BuildSocksAuthRequest(const std::string& user, const std::string& password,
                                std::string& request);
 // CONNECT with address type X'03': `host` as given, never resolved here.
@@ -49,28 +50,26 @@ NetError CheckSocksAuthReply(std::string_view reply);
 // connector reads exactly the reply and nothing of the tunnelled stream after it.
 class Socks5ReplyReader {
   public:
-    enum class State { kNeedMore, kDone, kFailed };
-
     // Bytes still needed; 0 once done or failed.
     std::size_t Needed() const;
     // Takes at most Needed() bytes from the front of `bytes`; returns how many it took.
     std::size_t Feed(std::string_view bytes);
 
-    State state() const { return state_; }
-    const NetError& error() const { return error_; }
-    std::uint8_t address_type() const { return address_type_; }
+    ReaderState State() const { return state_; }
+    const NetError& Error() const { return error_; }
+    std::uint8_t AddressType() const { return addressType_; }
     // The bound address as the proxy sent it: 4 or 16 bytes, or the domain name.
-    const std::string& bound_address() const { return address_; }
-    std::uint16_t bound_port() const { return port_; }
+    const std::string& BoundAddress() const { return address_; }
+    std::uint16_t BoundPort() const { return port_; }
 
   private:
     void Advance();
 
-    State state_ = State::kNeedMore;
+    ReaderState state_ = ReaderState::NeedMore;
     NetError error_;
     std::string bytes_;      // the reply so far
     std::size_t total_ = 5;  // the reply's length as far as known: 5 until the address type is read
-    std::uint8_t address_type_ = 0;
+    std::uint8_t addressType_ = 0;
     std::string address_;
     std::uint16_t port_ = 0;
 };
@@ -80,9 +79,9 @@ std::string SocksReplyText(std::uint8_t code);
 
 // Runs the negotiation on `socket`, already connected to the proxy, so that the
 // connection then leads to `host`:`port`. A failure while waiting for any of the
-// proxy's replies is kProxyNoReply; a refusal or a reply that is not SOCKS5 is
-// kProxyRefused; a failure to send carries the socket layer's number.
+// proxy's replies is ProxyNoReply; a refusal or a reply that is not SOCKS5 is
+// ProxyRefused; a failure to send carries the socket layer's number.
 NetError Socks5Connect(TcpSocket& socket, const Socks5Proxy& proxy, const std::string& host,
-                       std::uint16_t port, NetClock::duration wait_limit, NetDeadline deadline);
+                       std::uint16_t port, NetClock::duration waitLimit, NetDeadline deadline);
 
 }  // namespace tarnwell

@@ -33,25 +33,11 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
     });
 }
 
-}  // namespace
-
-HttpLimits UpdateCheckLimits(std::chrono::milliseconds total) {
-    HttpLimits limits;
-    limits.total = std::min<std::chrono::milliseconds>(total, kUpdateCheckTimeLimit);
-    limits.wait = limits.total;
-    return limits;
-}
-
-std::optional<double> ParseVersionNumber(std::string_view text, std::string_view decimalSeparator) {
-    text = Trim(text);
-    std::size_t i = 0;
-
-    // Rewritten with "." so the conversion does not depend on any locale.
-    std::string number;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        if (text[i] == '-') number += '-';
-        ++i;
-    }
+// Digits with at most one separator among them, "." or the region's, from `i`
+// on into `number` with "." as the separator; `i` ends after them. False when
+// there is no digit.
+bool ReadMantissa(std::string_view text, std::size_t& i, std::string_view decimalSeparator,
+                  std::string& number) {
     bool digits = false;
     bool separator = false;
     while (i < text.size()) {
@@ -72,18 +58,44 @@ std::optional<double> ParseVersionNumber(std::string_view text, std::string_view
         number += '.';
         separator = true;
     }
-    if (!digits) return std::nullopt;
-    if (i < text.size() && (text[i] == 'E' || text[i] == 'e')) {
-        number += 'e';
-        ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) number += text[i++];
-        bool exponentDigits = false;
-        while (i < text.size() && IsDigit(text[i])) {
-            number += text[i++];
-            exponentDigits = true;
-        }
-        if (!exponentDigits) return std::nullopt;
+    return digits;
+}
+
+// An optional exponent ("E", an optional sign, digits) from `i` on into
+// `number`; false for an "E" without digits.
+bool ReadExponent(std::string_view text, std::size_t& i, std::string& number) {
+    if (i >= text.size() || (text[i] != 'E' && text[i] != 'e')) return true;
+    number += 'e';
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) number += text[i++];
+    bool digits = false;
+    while (i < text.size() && IsDigit(text[i])) {
+        number += text[i++];
+        digits = true;
     }
+    return digits;
+}
+
+}  // namespace
+
+HttpLimits UpdateCheckLimits(std::chrono::milliseconds total) {
+    HttpLimits limits;
+    limits.total = std::min<std::chrono::milliseconds>(total, kUpdateCheckTimeLimit);
+    limits.wait = limits.total;
+    return limits;
+}
+
+std::optional<double> ParseVersionNumber(std::string_view text, std::string_view decimalSeparator) {
+    text = Trim(text);
+    std::size_t i = 0;
+    // Rewritten with "." so the conversion does not depend on any locale.
+    std::string number;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        if (text[i] == '-') number += '-';
+        ++i;
+    }
+    if (!ReadMantissa(text, i, decimalSeparator, number)) return std::nullopt;
+    if (!ReadExponent(text, i, number)) return std::nullopt;
     if (i != text.size()) return std::nullopt;
 
     double value = 0;

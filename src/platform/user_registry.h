@@ -11,6 +11,10 @@
 
 namespace tarnwell {
 
+// The one key the program stores: the update check's proxy settings. The
+// Linux store has room for this key only.
+inline constexpr char kProxySettingsKey[] = "Software\\Quillfern\\ProxySettings";
+
 inline constexpr std::uint32_t kRegSz = 1;
 inline constexpr std::uint32_t kRegExpandSz = 2;
 inline constexpr std::uint32_t kRegBinary = 3;
@@ -18,11 +22,12 @@ inline constexpr std::uint32_t kRegDword = 4;
 
 struct RegistryData {
     std::uint32_t type = 0;  // REG_* code
-    std::string bytes;       // raw data: 4 little-endian bytes for a DWORD, text and its zero byte for a string
+    // Raw data: 4 little-endian bytes for a DWORD, text and its zero byte for a string.
+    std::string bytes;
 };
 
 class UserRegistryKey {
-public:
+  public:
     virtual ~UserRegistryKey() = default;  // closes the key
     // nullopt: the value does not exist.
     virtual std::optional<RegistryData> QueryValue(const std::string& name) = 0;

@@ -315,7 +315,7 @@ void TfrmAbout::CheckForUpdates() {
     };
 
     const HttpResult response = http_.Get(UpdateAddress(), ProxyFor(fAbout::ProxySettings));
-    if (!response.ok()) {
+    if (!response.Ok()) {
         if (response.error.CarriesSocketCode()) {
             PlainMessageBox box(QMessageBox::NoIcon, QStringLiteral("Check for Updates"),
                                 QStringLiteral("An Error occured whilst Checking for updates. \n\n "

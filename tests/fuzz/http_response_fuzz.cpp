@@ -23,31 +23,32 @@ void Require(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using tarnwell::HttpResponseReader;
+    using tarnwell::ReaderState;
     if (size < 2) return 0;
     const std::size_t piece = 1 + data[0] % 64;
-    const bool small_caps = data[1] & 1;
-    const std::size_t max_header = small_caps ? 32 + (data[1] >> 1) * 4 : tarnwell::kMaxHeaderBytes;
-    const std::size_t max_body = small_caps ? 16 + (data[1] >> 1) * 8 : tarnwell::kMaxBodyBytes;
+    const bool smallCaps = data[1] & 1;
+    const std::size_t maxHeader = smallCaps ? 32 + (data[1] >> 1) * 4 : tarnwell::kMaxHeaderBytes;
+    const std::size_t maxBody = smallCaps ? 16 + (data[1] >> 1) * 8 : tarnwell::kMaxBodyBytes;
     std::string_view input(reinterpret_cast<const char*>(data) + 2, size - 2);
 
-    HttpResponseReader reader(max_header, max_body);
-    while (!input.empty() && reader.state() == HttpResponseReader::State::kNeedMore) {
+    HttpResponseReader reader(maxHeader, maxBody);
+    while (!input.empty() && reader.State() == ReaderState::NeedMore) {
         std::string_view part = input.substr(0, piece);
         input.remove_prefix(part.size());
         reader.Feed(part);
-        Require(reader.body().size() <= max_body);
+        Require(reader.Body().size() <= maxBody);
     }
     reader.Finish();
-    Require(reader.state() != HttpResponseReader::State::kNeedMore);
-    if (reader.state() == HttpResponseReader::State::kDone) {
-        Require(reader.error().ok());
-        Require(reader.status() >= 200 && reader.status() <= 299);
-        Require(reader.body().size() <= max_body);
+    Require(reader.State() != ReaderState::NeedMore);
+    if (reader.State() == ReaderState::Done) {
+        Require(reader.Error().Ok());
+        Require(reader.Status() >= 200 && reader.Status() <= 299);
+        Require(reader.Body().size() <= maxBody);
     } else {
-        Require(!reader.error().ok());
-        Require(!reader.error().text.empty());
-        Require(!reader.error().CarriesSocketCode());
-        Require(reader.body().empty());
+        Require(!reader.Error().Ok());
+        Require(!reader.Error().text.empty());
+        Require(!reader.Error().CarriesSocketCode());
+        Require(reader.Body().empty());
     }
     return 0;
 }

@@ -23,6 +23,7 @@ void Require(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using tarnwell::ReaderState;
     using tarnwell::Socks5ReplyReader;
     if (size < 1) return 0;
     const std::size_t piece = 1 + data[0] % 32;
@@ -32,14 +33,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     input.remove_prefix(method.size());
     for (std::uint8_t offered : {tarnwell::kSocksMethodNone, tarnwell::kSocksMethodUserPassword}) {
         tarnwell::NetError e = tarnwell::CheckSocksMethodReply(method, offered);
-        Require(e.ok() == (method.size() == 2 && method[0] == 5 &&
+        Require(e.Ok() == (method.size() == 2 && method[0] == 5 &&
                            static_cast<std::uint8_t>(method[1]) == offered));
-        Require(e.ok() || e.kind == tarnwell::NetErrorKind::kProxyRefused);
+        Require(e.Ok() || e.kind == tarnwell::NetErrorKind::ProxyRefused);
     }
     std::string_view auth = input.substr(0, 2);
     input.remove_prefix(auth.size());
-    tarnwell::NetError auth_error = tarnwell::CheckSocksAuthReply(auth);
-    Require(auth_error.ok() || auth_error.kind == tarnwell::NetErrorKind::kProxyRefused);
+    tarnwell::NetError authError = tarnwell::CheckSocksAuthReply(auth);
+    Require(authError.Ok() || authError.kind == tarnwell::NetErrorKind::ProxyRefused);
 
     Socks5ReplyReader reader;
     while (!input.empty() && reader.Needed() > 0) {
@@ -50,14 +51,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(took > 0);
         input.remove_prefix(took);
     }
-    if (reader.state() == Socks5ReplyReader::State::kNeedMore) {
+    if (reader.State() == ReaderState::NeedMore) {
         Require(input.empty() && reader.Needed() > 0);
     } else {
         Require(reader.Needed() == 0);
     }
-    if (reader.state() == Socks5ReplyReader::State::kDone) {
-        const std::size_t length = reader.bound_address().size();
-        switch (reader.address_type()) {
+    if (reader.State() == ReaderState::Done) {
+        const std::size_t length = reader.BoundAddress().size();
+        switch (reader.AddressType()) {
             case 1:
                 Require(length == 4);
                 break;
@@ -71,9 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 Require(false);
         }
     }
-    if (reader.state() == Socks5ReplyReader::State::kFailed) {
-        Require(reader.error().kind == tarnwell::NetErrorKind::kProxyRefused);
-        Require(!reader.error().text.empty());
+    if (reader.State() == ReaderState::Failed) {
+        Require(reader.Error().kind == tarnwell::NetErrorKind::ProxyRefused);
+        Require(!reader.Error().text.empty());
     }
     return 0;
 }

@@ -55,11 +55,11 @@ std::vector<std::string> WaitForSessions(const ScriptedServer& server, std::size
 
 // Answers one request with `response`, then either closes or, when the response
 // frames its own end, holds the connection until the client closes it.
-ScriptedServer::Session Answer(std::string response, bool close_after) {
-    return [response, close_after](ServerConnection& c) {
+ScriptedServer::Session Answer(std::string response, bool closeAfter) {
+    return [response, closeAfter](ServerConnection& c) {
         c.ReadUntil("\r\n\r\n");
         c.Write(response);
-        if (!close_after) c.WaitForClientClose();
+        if (!closeAfter) c.WaitForClientClose();
     };
 }
 
@@ -67,7 +67,7 @@ TEST(HttpClient, ReadsEachFramingAndSendsTheExactRequest) {
     struct Case {
         const char* name;
         std::string response;
-        bool close_after;
+        bool closeAfter;
     };
     const std::string document = "<ProductVersions/>";
     const Case cases[] = {
@@ -82,10 +82,10 @@ TEST(HttpClient, ReadsEachFramingAndSendsTheExactRequest) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedServer server(Answer(c.response, c.close_after));
+        ScriptedServer server(Answer(c.response, c.closeAfter));
         const auto start = Clock::now();
         HttpResult result = HttpClient(TestLimits()).Get(UrlOf(server), std::nullopt);
-        ASSERT_TRUE(result.ok()) << result.error.text;
+        ASSERT_TRUE(result.Ok()) << result.error.text;
         EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1500));
         EXPECT_EQ(result.status, 200);
         EXPECT_EQ(result.body, document);
@@ -110,28 +110,28 @@ TEST(HttpClient, FailuresOfTheServerAreNotSocketFailures) {
     chunked2 += "0\r\n\r\n";
     const Case cases[] = {
         {"not found", Answer("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found", true),
-         NetErrorKind::kHttpStatus, 404, "HTTP/1.1 404 Not Found"},
+         NetErrorKind::HttpStatus, 404, "HTTP/1.1 404 Not Found"},
         {"redirect not followed",
          Answer("HTTP/1.1 302 Found\r\nLocation: /versions/other.xml\r\nContent-Length: 0\r\n\r\n",
                 false),
-         NetErrorKind::kHttpStatus, 302, "HTTP/1.1 302 Found"},
+         NetErrorKind::HttpStatus, 302, "HTTP/1.1 302 Found"},
         {"2 MiB by length",
          Answer("HTTP/1.1 200 OK\r\nContent-Length: 2097152\r\n\r\n" + mib2, true),
-         NetErrorKind::kTooLarge, 0, "larger than"},
-        {"2 MiB by chunks", Answer(chunked2, true), NetErrorKind::kTooLarge, 0, "larger than"},
+         NetErrorKind::TooLarge, 0, "larger than"},
+        {"2 MiB by chunks", Answer(chunked2, true), NetErrorKind::TooLarge, 0, "larger than"},
         {"2 MiB until close", Answer("HTTP/1.1 200 OK\r\n\r\n" + mib2, true),
-         NetErrorKind::kTooLarge, 0, "larger than"},
+         NetErrorKind::TooLarge, 0, "larger than"},
         {"closes mid-body",
          Answer("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n<ProductVersions>", true),
-         NetErrorKind::kProtocol, 0, "before the whole response"},
+         NetErrorKind::Protocol, 0, "before the whole response"},
         {"closes without answering", [](ServerConnection& c) { c.ReadUntil("\r\n\r\n"); },
-         NetErrorKind::kProtocol, 0, "without answering"},
+         NetErrorKind::Protocol, 0, "without answering"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedServer server(c.session);
         HttpResult result = HttpClient(TestLimits()).Get(UrlOf(server), std::nullopt);
-        ASSERT_FALSE(result.ok());
+        ASSERT_FALSE(result.Ok());
         EXPECT_EQ(result.error.kind, c.kind);
         EXPECT_EQ(result.error.code, c.code);
         EXPECT_FALSE(result.error.CarriesSocketCode());
@@ -151,7 +151,7 @@ TEST(HttpClient, FailuresOfTheConnectionCarryTheSocketNumber) {
             c.Reset();
         });
         HttpResult result = HttpClient(TestLimits()).Get(UrlOf(server), std::nullopt);
-        EXPECT_EQ(result.error.kind, NetErrorKind::kSocket);
+        EXPECT_EQ(result.error.kind, NetErrorKind::Socket);
         EXPECT_EQ(result.error.code, ECONNRESET);
         EXPECT_TRUE(result.error.CarriesSocketCode());
     }
@@ -161,7 +161,7 @@ TEST(HttpClient, FailuresOfTheConnectionCarryTheSocketNumber) {
             HttpClient(TestLimits())
                 .Get("http://127.0.0.1:" + std::to_string(testing::UnusedPort()) + "/",
                      std::nullopt);
-        EXPECT_EQ(result.error.kind, NetErrorKind::kSocket);
+        EXPECT_EQ(result.error.kind, NetErrorKind::Socket);
         EXPECT_EQ(result.error.code, ECONNREFUSED);
     }
     {
@@ -169,7 +169,7 @@ TEST(HttpClient, FailuresOfTheConnectionCarryTheSocketNumber) {
         HttpResult result =
             HttpClient(TestLimits())
                 .Get("http://no-such-host.invalid/versions/versions.xml", std::nullopt);
-        EXPECT_EQ(result.error.kind, NetErrorKind::kResolve);
+        EXPECT_EQ(result.error.kind, NetErrorKind::Resolve);
         EXPECT_NE(result.error.code, 0);
         EXPECT_TRUE(result.error.CarriesSocketCode());
     }
@@ -181,8 +181,8 @@ TEST(HttpClient, AServerThatNeverAnswersTimesOut) {
         ScriptedServer::Session session;
         HttpLimits limits;
     };
-    HttpLimits total_limit = TestLimits(std::chrono::milliseconds(2000));
-    total_limit.total = std::chrono::milliseconds(600);
+    HttpLimits totalLimit = TestLimits(std::chrono::milliseconds(2000));
+    totalLimit.total = std::chrono::milliseconds(600);
     const Case cases[] = {
         {"silent after the request",
          [](ServerConnection& c) {
@@ -201,7 +201,7 @@ TEST(HttpClient, AServerThatNeverAnswersTimesOut) {
                  if (c.WaitForClientClose(std::chrono::milliseconds(100))) return;
              }
          },
-         total_limit},
+         totalLimit},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -209,7 +209,7 @@ TEST(HttpClient, AServerThatNeverAnswersTimesOut) {
         const auto start = Clock::now();
         HttpResult result = HttpClient(c.limits).Get(UrlOf(server), std::nullopt);
         const auto elapsed = Clock::now() - start;
-        EXPECT_EQ(result.error.kind, NetErrorKind::kSocket);
+        EXPECT_EQ(result.error.kind, NetErrorKind::Socket);
         EXPECT_EQ(result.error.code, ETIMEDOUT);
         EXPECT_LT(elapsed, std::chrono::seconds(5));
     }
@@ -247,7 +247,7 @@ TEST(HttpClient, AnAddressThatSwallowsTheConnectionDoesNotStopTheNext) {
         HttpLimits limits;
         limits.wait = limits.total = std::chrono::seconds(10);
         HttpResult result = HttpClient(limits, Resolving(c.addresses)).Get(url, std::nullopt);
-        ASSERT_TRUE(result.ok()) << result.error.text;
+        ASSERT_TRUE(result.Ok()) << result.error.text;
         EXPECT_EQ(result.body, "ok");
     }
 }
@@ -283,7 +283,7 @@ TEST(HttpClient, OneLimitBoundsResolvingAndConnecting) {
         SCOPED_TRACE(c.name);
         const auto start = Clock::now();
         HttpResult result = HttpClient(limits, c.resolver).Get(url, std::nullopt);
-        EXPECT_EQ(result.error.kind, NetErrorKind::kSocket) << result.error.text;
+        EXPECT_EQ(result.error.kind, NetErrorKind::Socket) << result.error.text;
         EXPECT_EQ(result.error.code, ETIMEDOUT);
         EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
     }
@@ -293,11 +293,11 @@ TEST(HttpClient, OneLimitBoundsResolvingAndConnecting) {
     }
     slow->second.notify_all();
 
-    NetError unknown = MakeNetError(NetErrorKind::kResolve, "Cannot resolve updates.test", -2);
+    NetError unknown = MakeNetError(NetErrorKind::Resolve, "Cannot resolve updates.test", -2);
     HttpResult result = HttpClient(limits, [&](const std::string&, std::vector<std::string>&) {
                             return unknown;
                         }).Get(url, std::nullopt);
-    EXPECT_EQ(result.error.kind, NetErrorKind::kResolve);
+    EXPECT_EQ(result.error.kind, NetErrorKind::Resolve);
     EXPECT_EQ(result.error.code, -2);
 }
 
@@ -307,7 +307,7 @@ TEST(HttpClient, OverIpv6) {
         HttpClient(TestLimits())
             .Get("http://[::1]:" + std::to_string(server.port()) + "/versions/versions.xml",
                  std::nullopt);
-    ASSERT_TRUE(result.ok()) << result.error.text;
+    ASSERT_TRUE(result.Ok()) << result.error.text;
     EXPECT_EQ(result.body, "ok");
     std::vector<std::string> requests = WaitForSessions(server, 1);
     ASSERT_EQ(requests.size(), 1u);
@@ -317,7 +317,7 @@ TEST(HttpClient, OverIpv6) {
 TEST(HttpClient, RefusesAnAddressItCannotFetch) {
     HttpResult result =
         HttpClient().Get("https://updates.example/versions/versions.xml", std::nullopt);
-    EXPECT_EQ(result.error.kind, NetErrorKind::kInvalidArgument);
+    EXPECT_EQ(result.error.kind, NetErrorKind::InvalidArgument);
     EXPECT_FALSE(result.error.CarriesSocketCode());
 }
 

@@ -11,8 +11,6 @@
 namespace tarnwell {
 namespace {
 
-using State = HttpResponseReader::State;
-
 TEST(HttpRequest, IsExactlyTheRequestLineAndThreeHeaderLines) {
     auto url = ParseHttpUrl("http://updates.example/versions/versions.xml");
     ASSERT_TRUE(url);
@@ -30,7 +28,7 @@ TEST(HttpRequest, ParsesAddresses) {
         const char* host;
         int port;
         const char* target;
-        const char* host_header;
+        const char* hostHeader;
     };
     const Case cases[] = {
         {"http://updates.example/versions/versions.xml", "updates.example", 80,
@@ -48,7 +46,7 @@ TEST(HttpRequest, ParsesAddresses) {
         EXPECT_EQ(url->host, c.host);
         EXPECT_EQ(url->port, c.port);
         EXPECT_EQ(url->target, c.target);
-        EXPECT_EQ(HostHeaderValue(*url), c.host_header);
+        EXPECT_EQ(HostHeaderValue(*url), c.hostHeader);
     }
     for (const char* bad :
          {"https://host/", "ftp://host/", "http://", "http://user:pw@host/", "http://host:0/",
@@ -60,11 +58,12 @@ TEST(HttpRequest, ParsesAddresses) {
 
 // Feeds `input` in pieces of `piece` bytes (all at once when 0), then the close.
 HttpResponseReader Read(const std::string& input, std::size_t piece = 0, bool close = true,
-                        std::size_t max_header = kMaxHeaderBytes,
-                        std::size_t max_body = kMaxBodyBytes) {
-    HttpResponseReader reader(max_header, max_body);
+                        std::size_t maxHeader = kMaxHeaderBytes,
+                        std::size_t maxBody = kMaxBodyBytes) {
+    HttpResponseReader reader(maxHeader, maxBody);
     if (piece == 0) piece = input.size() + 1;
-    for (std::size_t i = 0; i < input.size() && reader.state() == State::kNeedMore; i += piece) {
+    for (std::size_t i = 0; i < input.size() && reader.State() == ReaderState::NeedMore;
+         i += piece) {
         reader.Feed(std::string_view(input).substr(i, piece));
     }
     if (close) reader.Finish();
@@ -74,7 +73,7 @@ HttpResponseReader Read(const std::string& input, std::size_t piece = 0, bool cl
 struct GoodCase {
     const char* name;
     std::string response;
-    bool needs_close;  // the body ends only when the server closes
+    bool needsClose;  // the body ends only when the server closes
     std::string body;
 };
 
@@ -107,10 +106,10 @@ TEST(HttpResponseReader, ReadsEachFramingWhateverTheReadsSplit) {
         for (std::size_t piece : {std::size_t{0}, std::size_t{1}, std::size_t{3}, std::size_t{7}}) {
             SCOPED_TRACE(std::string(c.name) + ", pieces of " + std::to_string(piece));
             HttpResponseReader open = Read(c.response, piece, false);
-            EXPECT_EQ(open.state(), c.needs_close ? State::kNeedMore : State::kDone);
+            EXPECT_EQ(open.State(), c.needsClose ? ReaderState::NeedMore : ReaderState::Done);
             HttpResponseReader closed = Read(c.response, piece, true);
-            ASSERT_EQ(closed.state(), State::kDone) << closed.error().text;
-            EXPECT_EQ(closed.body(), c.body);
+            ASSERT_EQ(closed.State(), ReaderState::Done) << closed.Error().text;
+            EXPECT_EQ(closed.Body(), c.body);
         }
     }
 }
@@ -127,73 +126,73 @@ TEST(HttpResponseReader, FailsClearly) {
     const std::string mib2(2 * 1024 * 1024, 'x');
     const std::vector<BadCase> cases = {
         {"not found", "HTTP/1.1 404 Not Found\r\nContent-Length: 3\r\n\r\nno!",
-         NetErrorKind::kHttpStatus, 404, "HTTP/1.1 404 Not Found"},
+         NetErrorKind::HttpStatus, 404, "HTTP/1.1 404 Not Found"},
         {"redirect", "HTTP/1.1 302 Found\r\nLocation: http://elsewhere/\r\n\r\n",
-         NetErrorKind::kHttpStatus, 302, "HTTP/1.1 302 Found"},
-        {"server error", "HTTP/1.0 500 Internal Server Error\r\n\r\n", NetErrorKind::kHttpStatus,
+         NetErrorKind::HttpStatus, 302, "HTTP/1.1 302 Found"},
+        {"server error", "HTTP/1.0 500 Internal Server Error\r\n\r\n", NetErrorKind::HttpStatus,
          500, "500 Internal Server Error"},
         {"switching protocols", "HTTP/1.1 101 Switching Protocols\r\n\r\n",
-         NetErrorKind::kHttpStatus, 101, "101"},
-        {"no answer", "", NetErrorKind::kProtocol, 0, "without answering"},
-        {"not http", "SSH-2.0-OpenSSH\r\n\r\n", NetErrorKind::kProtocol, 0, "not HTTP"},
-        {"http/2 status line", "HTTP/2 200 OK\r\n\r\n", NetErrorKind::kProtocol, 0, "not HTTP"},
-        {"status of two digits", "HTTP/1.1 20 OK\r\n\r\n", NetErrorKind::kProtocol, 0, "not HTTP"},
-        {"headers cut off", "HTTP/1.1 200 OK\r\nContent-Len", NetErrorKind::kProtocol, 0,
+         NetErrorKind::HttpStatus, 101, "101"},
+        {"no answer", "", NetErrorKind::Protocol, 0, "without answering"},
+        {"not http", "SSH-2.0-OpenSSH\r\n\r\n", NetErrorKind::Protocol, 0, "not HTTP"},
+        {"http/2 status line", "HTTP/2 200 OK\r\n\r\n", NetErrorKind::Protocol, 0, "not HTTP"},
+        {"status of two digits", "HTTP/1.1 20 OK\r\n\r\n", NetErrorKind::Protocol, 0, "not HTTP"},
+        {"headers cut off", "HTTP/1.1 200 OK\r\nContent-Len", NetErrorKind::Protocol, 0,
          "headers were complete"},
-        {"header without colon", "HTTP/1.1 200 OK\r\nbroken\r\n\r\n", NetErrorKind::kProtocol, 0,
+        {"header without colon", "HTTP/1.1 200 OK\r\nbroken\r\n\r\n", NetErrorKind::Protocol, 0,
          "malformed headers"},
-        {"negative length", "HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n",
-         NetErrorKind::kProtocol, 0, "Content-Length"},
+        {"negative length", "HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n", NetErrorKind::Protocol,
+         0, "Content-Length"},
         {"conflicting lengths", "HTTP/1.1 200 OK\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\n",
-         NetErrorKind::kProtocol, 0, "conflicting"},
+         NetErrorKind::Protocol, 0, "conflicting"},
         {"body cut off", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nshort",
-         NetErrorKind::kProtocol, 0, "whole response"},
+         NetErrorKind::Protocol, 0, "whole response"},
         {"chunk cut off", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhel",
-         NetErrorKind::kProtocol, 0, "whole response"},
+         NetErrorKind::Protocol, 0, "whole response"},
         {"last chunk missing", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nx\r\n",
-         NetErrorKind::kProtocol, 0, "whole response"},
+         NetErrorKind::Protocol, 0, "whole response"},
         {"bad chunk size", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n",
-         NetErrorKind::kProtocol, 0, "chunk size"},
+         NetErrorKind::Protocol, 0, "chunk size"},
         {"chunk size overflow",
          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n100000000000000000\r\n",
-         NetErrorKind::kProtocol, 0, "chunk size"},
+         NetErrorKind::Protocol, 0, "chunk size"},
         {"chunk longer than its size",
          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nxy\r\n0\r\n\r\n",
-         NetErrorKind::kProtocol, 0, "longer than its size"},
+         NetErrorKind::Protocol, 0, "longer than its size"},
         {"compressed transfer", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n",
-         NetErrorKind::kProtocol, 0, "transfer coding"},
+         NetErrorKind::Protocol, 0, "transfer coding"},
         {"chunked not last", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked, gzip\r\n\r\n",
-         NetErrorKind::kProtocol, 0, "transfer coding"},
+         NetErrorKind::Protocol, 0, "transfer coding"},
         {"declared length over the cap", "HTTP/1.1 200 OK\r\nContent-Length: 2097152\r\n\r\n",
-         NetErrorKind::kTooLarge, 0, "1024 KiB"},
+         NetErrorKind::TooLarge, 0, "1024 KiB"},
         {"huge declared length",
          "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\n",
-         NetErrorKind::kTooLarge, 0, "1024 KiB"},
-        {"close delimited over the cap", "HTTP/1.1 200 OK\r\n\r\n" + mib2, NetErrorKind::kTooLarge,
+         NetErrorKind::TooLarge, 0, "1024 KiB"},
+        {"close delimited over the cap", "HTTP/1.1 200 OK\r\n\r\n" + mib2, NetErrorKind::TooLarge,
          0, "1024 KiB"},
         {"chunk over the cap", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n200000\r\n",
-         NetErrorKind::kTooLarge, 0, "1024 KiB"},
+         NetErrorKind::TooLarge, 0, "1024 KiB"},
         {"headers over the cap",
          "HTTP/1.1 200 OK\r\nX-Big: " + std::string(70 * 1024, 'h') + "\r\n\r\n",
-         NetErrorKind::kTooLarge, 0, "64 KiB"},
+         NetErrorKind::TooLarge, 0, "64 KiB"},
         {"trailer over the cap",
          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n0\r\nX: " +
              std::string(70 * 1024, 't') + "\r\n\r\n",
-         NetErrorKind::kTooLarge, 0, "64 KiB"},
+         NetErrorKind::TooLarge, 0, "64 KiB"},
         {"chunk size line without end",
          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1;" + std::string(8192, 'e'),
-         NetErrorKind::kProtocol, 0, "chunk size"},
+         NetErrorKind::Protocol, 0, "chunk size"},
     };
     for (const BadCase& c : cases) {
         for (std::size_t piece : {std::size_t{0}, std::size_t{5}}) {
             SCOPED_TRACE(std::string(c.name) + ", pieces of " + std::to_string(piece));
             HttpResponseReader reader = Read(c.response, piece);
-            ASSERT_EQ(reader.state(), State::kFailed);
-            EXPECT_EQ(reader.error().kind, c.kind);
-            EXPECT_EQ(reader.error().code, c.code);
-            EXPECT_NE(reader.error().text.find(c.text), std::string::npos) << reader.error().text;
-            EXPECT_FALSE(reader.error().CarriesSocketCode());
-            EXPECT_TRUE(reader.body().empty());
+            ASSERT_EQ(reader.State(), ReaderState::Failed);
+            EXPECT_EQ(reader.Error().kind, c.kind);
+            EXPECT_EQ(reader.Error().code, c.code);
+            EXPECT_NE(reader.Error().text.find(c.text), std::string::npos) << reader.Error().text;
+            EXPECT_FALSE(reader.Error().CarriesSocketCode());
+            EXPECT_TRUE(reader.Body().empty());
         }
     }
 }
@@ -204,8 +203,8 @@ TEST(HttpResponseReader, AcceptsABodyOfExactlyTheCap) {
          {std::string("HTTP/1.1 200 OK\r\nContent-Length: 1048576\r\n\r\n"),
           std::string("HTTP/1.1 200 OK\r\n\r\n")}) {
         HttpResponseReader reader = Read(head + body, 65536);
-        ASSERT_EQ(reader.state(), State::kDone) << reader.error().text;
-        EXPECT_EQ(reader.body().size(), kMaxBodyBytes);
+        ASSERT_EQ(reader.State(), ReaderState::Done) << reader.Error().text;
+        EXPECT_EQ(reader.Body().size(), kMaxBodyBytes);
     }
 }
 

@@ -155,21 +155,21 @@ void ServerConnection::Reset() {
 ScriptedServer::ScriptedServer(Session session, const std::string& address)
     : session_(std::move(session)) {
     port_ = 0;
-    listen_fd_ = Listen(address, 8, port_);
+    listenFd_ = Listen(address, 8, port_);
     thread_ = std::thread([this] { Run(); });
 }
 
 ScriptedServer::~ScriptedServer() {
     stopping_ = true;
     thread_.join();
-    ::close(listen_fd_);
+    ::close(listenFd_);
 }
 
 void ScriptedServer::Run() {
     while (!stopping_) {
-        pollfd p{listen_fd_, POLLIN, 0};
+        pollfd p{listenFd_, POLLIN, 0};
         if (::poll(&p, 1, kPollSliceMs) <= 0) continue;
-        int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) continue;
         ServerConnection connection(fd, stopping_);
         session_(connection);
@@ -201,17 +201,17 @@ std::uint16_t UnusedPort() {
 BlackHole::BlackHole(const std::string& address, std::uint16_t port) : port_(port) {
     // A queue of none still takes one connection; the filler is that one, and
     // every SYN after it is dropped until the listener goes.
-    listen_fd_ = Listen(address, 0, port_);
+    listenFd_ = Listen(address, 0, port_);
     socklen_t length = 0;
     sockaddr_storage target = AddressOf(address, port_, length);
-    filler_fd_ = ::socket(target.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (filler_fd_ < 0 || ::connect(filler_fd_, reinterpret_cast<sockaddr*>(&target), length) != 0)
+    fillerFd_ = ::socket(target.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fillerFd_ < 0 || ::connect(fillerFd_, reinterpret_cast<sockaddr*>(&target), length) != 0)
         throw std::runtime_error("cannot fill the queue on " + address);
 }
 
 BlackHole::~BlackHole() {
-    if (filler_fd_ >= 0) ::close(filler_fd_);
-    if (listen_fd_ >= 0) ::close(listen_fd_);
+    if (fillerFd_ >= 0) ::close(fillerFd_);
+    if (listenFd_ >= 0) ::close(listenFd_);
 }
 
 std::optional<Microsocks> Microsocks::Start(const std::string& user, const std::string& password,
@@ -220,8 +220,8 @@ std::optional<Microsocks> Microsocks::Start(const std::string& user, const std::
     // it; a few attempts make that race harmless.
     for (int attempt = 0; attempt < 5; ++attempt) {
         std::uint16_t port = UnusedPort();
-        std::string port_text = std::to_string(port);
-        std::vector<std::string> args = {"microsocks", "-i", address, "-p", port_text};
+        std::string portText = std::to_string(port);
+        std::vector<std::string> args = {"microsocks", "-i", address, "-p", portText};
         if (!user.empty()) {
             args.insert(args.end(), {"-u", user, "-P", password});
         }

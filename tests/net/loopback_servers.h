@@ -68,7 +68,7 @@ class ScriptedServer {
     void Run();
 
     Session session_;
-    int listen_fd_ = -1;
+    int listenFd_ = -1;
     std::uint16_t port_ = 0;
     std::atomic<bool> stopping_{false};
     mutable std::mutex mutex_;
@@ -93,8 +93,8 @@ class BlackHole {
     std::uint16_t port() const { return port_; }
 
   private:
-    int listen_fd_ = -1;
-    int filler_fd_ = -1;
+    int listenFd_ = -1;
+    int fillerFd_ = -1;
     std::uint16_t port_ = 0;
 };
 

@@ -24,12 +24,12 @@ class ProxyStore : public ::testing::Test {
         std::string pattern = (fs::temp_directory_path() / "tarnwell-proxy-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         root_ = pattern;
-        if (const char* old = std::getenv("XDG_CONFIG_HOME")) old_config_ = old;
+        if (const char* old = std::getenv("XDG_CONFIG_HOME")) oldConfig_ = old;
         ::setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
     }
     void TearDown() override {
-        if (old_config_) {
-            ::setenv("XDG_CONFIG_HOME", old_config_->c_str(), 1);
+        if (oldConfig_) {
+            ::setenv("XDG_CONFIG_HOME", oldConfig_->c_str(), 1);
         } else {
             ::unsetenv("XDG_CONFIG_HOME");
         }
@@ -56,7 +56,7 @@ class ProxyStore : public ::testing::Test {
     }
 
     fs::path root_;
-    std::optional<std::string> old_config_;
+    std::optional<std::string> oldConfig_;
 };
 
 // What a load starts from, distinct from the defaults and from every stored value.

@@ -48,12 +48,12 @@ std::vector<std::string> WaitForSessions(const ScriptedServer& server, std::size
 // connection there; kSilent keeps it open without a word.
 const std::string kSilent = "silent";
 struct ProxyScript {
-    std::string method_reply = "\x05\x00"s;
-    std::string auth_reply = "\x01\x00"s;
-    std::string connect_reply = "\x05\x00\x00\x01\x7f\x00\x00\x01\x04\x38"s;
+    std::string methodReply = "\x05\x00"s;
+    std::string authReply = "\x01\x00"s;
+    std::string connectReply = "\x05\x00\x00\x01\x7f\x00\x00\x01\x04\x38"s;
     // Sent together with the CONNECT reply, before the request arrives: the
     // client must read the reply exactly and leave these bytes to HTTP.
-    bool response_with_reply = false;
+    bool responseWithReply = false;
 };
 
 bool Answer(ServerConnection& c, const std::string& reply) {
@@ -71,27 +71,27 @@ ScriptedServer::Session Proxy(ProxyScript script) {
         std::string greeting = c.ReadExactly(2);
         if (greeting.empty()) return;
         std::string methods = c.ReadExactly(static_cast<unsigned char>(greeting[1]));
-        if (!Answer(c, script.method_reply)) return;
-        if (methods.find('\x02') != std::string::npos && script.method_reply[1] == '\x02') {
+        if (!Answer(c, script.methodReply)) return;
+        if (methods.find('\x02') != std::string::npos && script.methodReply[1] == '\x02') {
             std::string head = c.ReadExactly(2);
             if (head.empty()) return;
             c.ReadExactly(static_cast<unsigned char>(head[1]));
             std::string length = c.ReadExactly(1);
             if (length.empty()) return;
             c.ReadExactly(static_cast<unsigned char>(length[0]));
-            if (!Answer(c, script.auth_reply)) return;
+            if (!Answer(c, script.authReply)) return;
         }
         std::string head = c.ReadExactly(5);
         if (head.empty()) return;
         c.ReadExactly(static_cast<unsigned char>(head[4]) + 2u);
-        if (script.response_with_reply && script.connect_reply.size() > 1 &&
-            script.connect_reply[1] == 0) {
-            c.Write(script.connect_reply + kResponse);
+        if (script.responseWithReply && script.connectReply.size() > 1 &&
+            script.connectReply[1] == 0) {
+            c.Write(script.connectReply + kResponse);
             c.ReadUntil("\r\n\r\n");
             c.WaitForClientClose();
             return;
         }
-        if (!Answer(c, script.connect_reply)) return;
+        if (!Answer(c, script.connectReply)) return;
         c.ReadUntil("\r\n\r\n");
         c.Write(kResponse);
         c.WaitForClientClose();
@@ -125,11 +125,11 @@ TEST(Socks5Client, SendsExactlyTheNegotiationAndTheRequest) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ProxyScript script;
-        if (!c.user.empty()) script.method_reply = "\x05\x02"s;
+        if (!c.user.empty()) script.methodReply = "\x05\x02"s;
         ScriptedServer proxy(Proxy(script));
         HttpResult result =
             HttpClient(TestLimits()).Get(kUpdateUrl, ProxyAt(proxy.port(), c.user, c.password));
-        ASSERT_TRUE(result.ok()) << result.error.text;
+        ASSERT_TRUE(result.Ok()) << result.error.text;
         EXPECT_EQ(result.body, kDocument);
         std::vector<std::string> received = WaitForSessions(proxy, 1);
         ASSERT_EQ(received.size(), 1u);
@@ -146,11 +146,11 @@ TEST(Socks5Client, ReadsTheBoundAddressByItsType) {
     for (const std::string& reply : replies) {
         SCOPED_TRACE(static_cast<int>(reply[3]));
         ProxyScript script;
-        script.connect_reply = reply;
-        script.response_with_reply = true;
+        script.connectReply = reply;
+        script.responseWithReply = true;
         ScriptedServer proxy(Proxy(script));
         HttpResult result = HttpClient(TestLimits()).Get(kUpdateUrl, ProxyAt(proxy.port()));
-        ASSERT_TRUE(result.ok()) << result.error.text;
+        ASSERT_TRUE(result.Ok()) << result.error.text;
         EXPECT_EQ(result.body, kDocument);
     }
 }
@@ -169,42 +169,41 @@ TEST(Socks5Client, EachFailureOfTheProxy) {
         return s;
     };
     std::vector<Case> cases = {
-        {"no acceptable method", with([](ProxyScript& s) { s.method_reply = "\x05\xff"s; }), "",
-         NetErrorKind::kProxyRefused, "requires authentication"},
-        {"a method that was not offered",
-         with([](ProxyScript& s) { s.method_reply = "\x05\x02"s; }), "",
-         NetErrorKind::kProxyRefused, "not offered"},
-        {"not SOCKS5", with([](ProxyScript& s) { s.method_reply = "\x04\x00"s; }), "",
-         NetErrorKind::kProxyRefused, "not SOCKS version 5"},
+        {"no acceptable method", with([](ProxyScript& s) { s.methodReply = "\x05\xff"s; }), "",
+         NetErrorKind::ProxyRefused, "requires authentication"},
+        {"a method that was not offered", with([](ProxyScript& s) { s.methodReply = "\x05\x02"s; }),
+         "", NetErrorKind::ProxyRefused, "not offered"},
+        {"not SOCKS5", with([](ProxyScript& s) { s.methodReply = "\x04\x00"s; }), "",
+         NetErrorKind::ProxyRefused, "not SOCKS version 5"},
         {"wrong password", with([](ProxyScript& s) {
-             s.method_reply = "\x05\x02"s;
-             s.auth_reply = "\x01\x01"s;
+             s.methodReply = "\x05\x02"s;
+             s.authReply = "\x01\x01"s;
          }),
-         "alice", NetErrorKind::kProxyRefused, "user name or password"},
+         "alice", NetErrorKind::ProxyRefused, "user name or password"},
         {"unknown address type in the reply",
-         with([](ProxyScript& s) { s.connect_reply = "\x05\x00\x00\x09\x00\x00"s; }), "",
-         NetErrorKind::kProxyRefused, "address type 9"},
-        {"closes after the greeting", with([](ProxyScript& s) { s.method_reply = ""; }), "",
-         NetErrorKind::kProxyNoReply, "not responding"},
-        {"silent after the greeting", with([](ProxyScript& s) { s.method_reply = kSilent; }), "",
-         NetErrorKind::kProxyNoReply, "not responding"},
+         with([](ProxyScript& s) { s.connectReply = "\x05\x00\x00\x09\x00\x00"s; }), "",
+         NetErrorKind::ProxyRefused, "address type 9"},
+        {"closes after the greeting", with([](ProxyScript& s) { s.methodReply = ""; }), "",
+         NetErrorKind::ProxyNoReply, "not responding"},
+        {"silent after the greeting", with([](ProxyScript& s) { s.methodReply = kSilent; }), "",
+         NetErrorKind::ProxyNoReply, "not responding"},
         {"closes after the authentication", with([](ProxyScript& s) {
-             s.method_reply = "\x05\x02"s;
-             s.auth_reply = "";
+             s.methodReply = "\x05\x02"s;
+             s.authReply = "";
          }),
-         "alice", NetErrorKind::kProxyNoReply, "not responding"},
-        {"silent after CONNECT", with([](ProxyScript& s) { s.connect_reply = kSilent; }), "",
-         NetErrorKind::kProxyNoReply, "not responding"},
+         "alice", NetErrorKind::ProxyNoReply, "not responding"},
+        {"silent after CONNECT", with([](ProxyScript& s) { s.connectReply = kSilent; }), "",
+         NetErrorKind::ProxyNoReply, "not responding"},
         {"stops in the middle of the bound address",
-         with([](ProxyScript& s) { s.connect_reply = "\x05\x00\x00\x01\x7f"s; }), "",
-         NetErrorKind::kProxyNoReply, "not responding"},
+         with([](ProxyScript& s) { s.connectReply = "\x05\x00\x00\x01\x7f"s; }), "",
+         NetErrorKind::ProxyNoReply, "not responding"},
     };
     for (std::uint8_t code = 1; code <= 8; ++code) {
         // Only the reply code: the refusal counts without waiting for the rest.
         cases.push_back({"CONNECT refused", with([code](ProxyScript& s) {
-                             s.connect_reply = "\x05"s + static_cast<char>(code);
+                             s.connectReply = "\x05"s + static_cast<char>(code);
                          }),
-                         "", NetErrorKind::kProxyRefused, ""});
+                         "", NetErrorKind::ProxyRefused, ""});
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -212,7 +211,7 @@ TEST(Socks5Client, EachFailureOfTheProxy) {
         const auto start = Clock::now();
         HttpResult result =
             HttpClient(TestLimits()).Get(kUpdateUrl, ProxyAt(proxy.port(), c.user, "pw"));
-        ASSERT_FALSE(result.ok());
+        ASSERT_FALSE(result.Ok());
         EXPECT_EQ(result.error.kind, c.kind);
         EXPECT_EQ(result.error.code, 0);
         EXPECT_FALSE(result.error.CarriesSocketCode());
@@ -223,29 +222,29 @@ TEST(Socks5Client, EachFailureOfTheProxy) {
 
 TEST(Socks5Client, ReachingTheProxyFailsWithTheSocketNumber) {
     HttpResult refused = HttpClient(TestLimits()).Get(kUpdateUrl, ProxyAt(testing::UnusedPort()));
-    EXPECT_EQ(refused.error.kind, NetErrorKind::kSocket);
+    EXPECT_EQ(refused.error.kind, NetErrorKind::Socket);
     EXPECT_EQ(refused.error.code, ECONNREFUSED);
 
     HttpResult unresolved =
         HttpClient(TestLimits())
             .Get(kUpdateUrl, Socks5Proxy{"no-such-proxy.invalid", 1080, "", ""});
-    EXPECT_EQ(unresolved.error.kind, NetErrorKind::kResolve);
+    EXPECT_EQ(unresolved.error.kind, NetErrorKind::Resolve);
     EXPECT_NE(unresolved.error.code, 0);
 }
 
 TEST(Socks5Client, RefusesSettingsSocks5CannotCarryBeforeConnecting) {
     ScriptedServer proxy(Proxy(ProxyScript{}));
-    const std::string long_text(256, 'x');
+    const std::string longText(256, 'x');
     const Socks5Proxy proxies[] = {
-        ProxyAt(proxy.port(), long_text, "pw"),
-        ProxyAt(proxy.port(), "alice", long_text),
+        ProxyAt(proxy.port(), longText, "pw"),
+        ProxyAt(proxy.port(), "alice", longText),
         Socks5Proxy{"127.0.0.1", 0, "", ""},
         Socks5Proxy{"127.0.0.1", 65536 + proxy.port(), "", ""},  // would wrap to the proxy's port
         Socks5Proxy{"127.0.0.1", -1, "", ""},
     };
     for (const Socks5Proxy& p : proxies) {
         HttpResult result = HttpClient(TestLimits()).Get(kUpdateUrl, p);
-        EXPECT_EQ(result.error.kind, NetErrorKind::kInvalidArgument) << result.error.text;
+        EXPECT_EQ(result.error.kind, NetErrorKind::InvalidArgument) << result.error.text;
     }
     EXPECT_EQ(proxy.Connections(), 0u);
 }
@@ -271,7 +270,7 @@ TEST(Microsocks, WithoutAuthentication) {
     if (!socks) GTEST_SKIP() << "microsocks is not installed (scripts/setup.sh installs it)";
     ScriptedServer server(Serve());
     HttpResult result = HttpClient(TestLimits()).Get(TargetUrl(server), ProxyAt(socks->port()));
-    ASSERT_TRUE(result.ok()) << result.error.text;
+    ASSERT_TRUE(result.Ok()) << result.error.text;
     EXPECT_EQ(result.body, kDocument);
     std::vector<std::string> requests = WaitForSessions(server, 1);
     ASSERT_EQ(requests.size(), 1u);
@@ -282,7 +281,7 @@ TEST(Microsocks, WithoutAuthentication) {
     HttpResult refused =
         HttpClient(TestLimits())
             .Get("http://127.0.0.1:" + std::to_string(closed) + "/", ProxyAt(socks->port()));
-    EXPECT_EQ(refused.error.kind, NetErrorKind::kProxyRefused) << refused.error.text;
+    EXPECT_EQ(refused.error.kind, NetErrorKind::ProxyRefused) << refused.error.text;
 }
 
 TEST(Microsocks, WithUserAndPassword) {
@@ -304,11 +303,11 @@ TEST(Microsocks, WithUserAndPassword) {
         SCOPED_TRACE(c.name);
         HttpResult result = HttpClient(TestLimits())
                                 .Get(TargetUrl(server), ProxyAt(socks->port(), c.user, c.password));
-        EXPECT_EQ(result.ok(), c.ok) << result.error.text;
+        EXPECT_EQ(result.Ok(), c.ok) << result.error.text;
         if (c.ok) {
             EXPECT_EQ(result.body, kDocument);
         } else {
-            EXPECT_EQ(result.error.kind, NetErrorKind::kProxyRefused) << result.error.text;
+            EXPECT_EQ(result.error.kind, NetErrorKind::ProxyRefused) << result.error.text;
         }
     }
 }
@@ -327,15 +326,14 @@ TEST(Microsocks, AProxyGivenByNameIsReachedByItsWorkingAddress) {
     HttpLimits limits;
     limits.wait = limits.total = std::chrono::seconds(10);
     NameResolver resolver = [](const std::string& host, std::vector<std::string>& found) {
-        if (host != "proxy.test")
-            return MakeNetError(NetErrorKind::kResolve, "unknown " + host, -2);
+        if (host != "proxy.test") return MakeNetError(NetErrorKind::Resolve, "unknown " + host, -2);
         found = {"127.0.0.2", "127.0.0.1"};
         return NetError{};
     };
     HttpResult result =
         HttpClient(limits, resolver)
             .Get(TargetUrl(server), Socks5Proxy{"proxy.test", socks->port(), {}, {}});
-    ASSERT_TRUE(result.ok()) << result.error.text;
+    ASSERT_TRUE(result.Ok()) << result.error.text;
     EXPECT_EQ(result.body, kDocument);
 }
 
@@ -357,7 +355,7 @@ TEST(Microsocks, OverIpv6) {
         SCOPED_TRACE(c.name);
         HttpResult result =
             HttpClient(TestLimits()).Get(c.url, Socks5Proxy{"::1", socks->port(), {}, {}});
-        ASSERT_TRUE(result.ok()) << result.error.text;
+        ASSERT_TRUE(result.Ok()) << result.error.text;
         EXPECT_EQ(result.body, kDocument);
     }
     EXPECT_EQ(WaitForSessions(server6, 1).size(), 1u);

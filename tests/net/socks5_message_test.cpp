@@ -11,7 +11,6 @@ namespace tarnwell {
 namespace {
 
 using namespace std::string_literals;
-using State = Socks5ReplyReader::State;
 
 TEST(Socks5Messages, OfferExactlyOneMethod) {
     EXPECT_EQ(BuildSocksGreeting(false), "\x05\x01\x00"s);
@@ -20,32 +19,32 @@ TEST(Socks5Messages, OfferExactlyOneMethod) {
 
 TEST(Socks5Messages, AuthenticationCarriesAtMost255BytesEach) {
     std::string request;
-    ASSERT_TRUE(BuildSocksAuthRequest("user", "", request).ok());
+    ASSERT_TRUE(BuildSocksAuthRequest("user", "", request).Ok());
     EXPECT_EQ(request, "\x01\x04user\x00"s);
 
     const std::string max(255, 'u');
-    ASSERT_TRUE(BuildSocksAuthRequest(max, max, request).ok());
+    ASSERT_TRUE(BuildSocksAuthRequest(max, max, request).Ok());
     EXPECT_EQ(request, "\x01\xff"s + max + "\xff"s + max);
 
     const std::string over(256, 'u');
     for (auto [user, password] : {std::pair{over, max}, std::pair{max, over}}) {
         NetError e = BuildSocksAuthRequest(user, password, request);
-        EXPECT_EQ(e.kind, NetErrorKind::kInvalidArgument);
+        EXPECT_EQ(e.kind, NetErrorKind::InvalidArgument);
         EXPECT_NE(e.text.find("255 bytes"), std::string::npos) << e.text;
     }
 }
 
 TEST(Socks5Messages, ConnectNamesTheHostAsGiven) {
     std::string request;
-    ASSERT_TRUE(BuildSocksConnectRequest("updates.example", 80, request).ok());
+    ASSERT_TRUE(BuildSocksConnectRequest("updates.example", 80, request).Ok());
     EXPECT_EQ(request, "\x05\x01\x00\x03\x0fupdates.example\x00\x50"s);
-    ASSERT_TRUE(BuildSocksConnectRequest("127.0.0.1", 0x1234, request).ok());
+    ASSERT_TRUE(BuildSocksConnectRequest("127.0.0.1", 0x1234, request).Ok());
     EXPECT_EQ(request,
               "\x05\x01\x00\x03\x09"
               "127.0.0.1\x12\x34"s);
-    EXPECT_EQ(BuildSocksConnectRequest("", 80, request).kind, NetErrorKind::kInvalidArgument);
+    EXPECT_EQ(BuildSocksConnectRequest("", 80, request).kind, NetErrorKind::InvalidArgument);
     EXPECT_EQ(BuildSocksConnectRequest(std::string(256, 'h'), 80, request).kind,
-              NetErrorKind::kInvalidArgument);
+              NetErrorKind::InvalidArgument);
 }
 
 TEST(Socks5Messages, MethodAndAuthenticationReplies) {
@@ -54,7 +53,7 @@ TEST(Socks5Messages, MethodAndAuthenticationReplies) {
         std::uint8_t offered;
         bool ok;
     };
-    const Case method_cases[] = {
+    const Case methodCases[] = {
         {"\x05\x00"s, kSocksMethodNone, true},
         {"\x05\x02"s, kSocksMethodUserPassword, true},
         {"\x05\xff"s, kSocksMethodNone, false},
@@ -64,17 +63,17 @@ TEST(Socks5Messages, MethodAndAuthenticationReplies) {
         {"\x04\x00"s, kSocksMethodNone, false},
         {"\x05"s, kSocksMethodNone, false},
     };
-    for (const Case& c : method_cases) {
+    for (const Case& c : methodCases) {
         NetError e = CheckSocksMethodReply(c.reply, c.offered);
-        EXPECT_EQ(e.ok(), c.ok);
+        EXPECT_EQ(e.Ok(), c.ok);
         if (!c.ok) {
-            EXPECT_EQ(e.kind, NetErrorKind::kProxyRefused);
+            EXPECT_EQ(e.kind, NetErrorKind::ProxyRefused);
         }
     }
-    EXPECT_TRUE(CheckSocksAuthReply("\x01\x00"s).ok());
-    EXPECT_TRUE(CheckSocksAuthReply("\x05\x00"s).ok());
-    EXPECT_EQ(CheckSocksAuthReply("\x01\x01"s).kind, NetErrorKind::kProxyRefused);
-    EXPECT_EQ(CheckSocksAuthReply("\x02\x00"s).kind, NetErrorKind::kProxyRefused);
+    EXPECT_TRUE(CheckSocksAuthReply("\x01\x00"s).Ok());
+    EXPECT_TRUE(CheckSocksAuthReply("\x05\x00"s).Ok());
+    EXPECT_EQ(CheckSocksAuthReply("\x01\x01"s).kind, NetErrorKind::ProxyRefused);
+    EXPECT_EQ(CheckSocksAuthReply("\x02\x00"s).kind, NetErrorKind::ProxyRefused);
 }
 
 // Feeds the reader only what it asks for, in pieces of `piece`, and returns
@@ -85,7 +84,7 @@ std::string Feed(Socks5ReplyReader& reader, const std::string& bytes, std::size_
         std::size_t want = std::min({reader.Needed(), piece, rest.size()});
         std::size_t took = reader.Feed(rest.substr(0, want));
         // A failure takes only the bytes up to the one that decided it.
-        if (reader.state() != State::kFailed) {
+        if (reader.State() != ReaderState::Failed) {
             EXPECT_EQ(took, want);
         }
         rest.remove_prefix(took);
@@ -112,11 +111,11 @@ TEST(Socks5ReplyReader, ReadsTheBoundAddressByItsTypeAndNoFurther) {
         for (std::size_t piece : {std::size_t{1}, std::size_t{4}, std::size_t{100}}) {
             Socks5ReplyReader reader;
             std::string rest = Feed(reader, c.reply + after, piece);
-            ASSERT_EQ(reader.state(), State::kDone);
+            ASSERT_EQ(reader.State(), ReaderState::Done);
             EXPECT_EQ(rest, after);
-            EXPECT_EQ(reader.address_type(), c.type);
-            EXPECT_EQ(reader.bound_address(), c.address);
-            EXPECT_EQ(reader.bound_port(), c.port);
+            EXPECT_EQ(reader.AddressType(), c.type);
+            EXPECT_EQ(reader.BoundAddress(), c.address);
+            EXPECT_EQ(reader.BoundPort(), c.port);
         }
     }
 }
@@ -126,10 +125,10 @@ TEST(Socks5ReplyReader, RefusalsAndForeignReplies) {
         Socks5ReplyReader reader;
         // A refusal counts as soon as its code is known; the proxy may close then.
         Feed(reader, "\x05"s + static_cast<char>(code), 1);
-        ASSERT_EQ(reader.state(), State::kFailed);
-        EXPECT_EQ(reader.error().kind, NetErrorKind::kProxyRefused);
-        EXPECT_NE(reader.error().text.find(SocksReplyText(code)), std::string::npos)
-            << reader.error().text;
+        ASSERT_EQ(reader.State(), ReaderState::Failed);
+        EXPECT_EQ(reader.Error().kind, NetErrorKind::ProxyRefused);
+        EXPECT_NE(reader.Error().text.find(SocksReplyText(code)), std::string::npos)
+            << reader.Error().text;
         EXPECT_EQ(reader.Needed(), 0u);
     }
     EXPECT_EQ(SocksReplyText(5), "connection refused");
@@ -138,8 +137,8 @@ TEST(Socks5ReplyReader, RefusalsAndForeignReplies) {
     for (const std::string& reply : {"\x04\x5a"s, "\x05\x00\x00\x09"s, "HTTP/1.1"s}) {
         Socks5ReplyReader reader;
         Feed(reader, reply, 8);
-        EXPECT_EQ(reader.state(), State::kFailed);
-        EXPECT_EQ(reader.error().kind, NetErrorKind::kProxyRefused);
+        EXPECT_EQ(reader.State(), ReaderState::Failed);
+        EXPECT_EQ(reader.Error().kind, NetErrorKind::ProxyRefused);
     }
 }
 

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -17,6 +16,7 @@
 
 #include "engine/notify_codes.h"
 #include "platform/directory_reader.h"
+#include "support/notify_buffer_decoder.h"
 
 namespace tarnwell {
 namespace {
@@ -35,24 +35,14 @@ void PrintTo(const Change& c, std::ostream* os) {
     *os << "{" << c.action << ", " << c.name << "}";
 }
 
-// Records may sit at 2-byte alignment under Wine: fields are copied out, never
-// read through a cast. Test names are ASCII.
+// The records of a read, names as ASCII: test names are ASCII.
 std::vector<Change> Decode(const std::byte* buffer, std::size_t size) {
     std::vector<Change> changes;
-    std::size_t offset = 0;
-    while (offset + kNotifyHeaderSize <= size) {
-        std::uint32_t fields[3];
-        std::memcpy(fields, buffer + offset, sizeof fields);
-        Change change{fields[1], {}};
-        const std::size_t units = std::min<std::size_t>(fields[2], size - offset - 12) / 2;
-        for (std::size_t i = 0; i < units; ++i) {
-            char16_t unit;
-            std::memcpy(&unit, buffer + offset + kNotifyHeaderSize + 2 * i, 2);
+    for (const test::NotifyEntry& entry : test::DecodeNotifyBuffer(buffer, size)) {
+        Change change{entry.action, {}};
+        for (const char16_t unit : entry.name)
             change.name += unit < 128 ? static_cast<char>(unit) : '?';
-        }
         changes.push_back(change);
-        if (fields[0] == 0) break;
-        offset += fields[0];
     }
     return changes;
 }
@@ -75,7 +65,7 @@ class TempFolder {
         std::error_code ignored;
         fs::remove_all(path_, ignored);
     }
-    const fs::path& path() const { return path_; }
+    const fs::path& Path() const { return path_; }
 
   private:
     fs::path path_;
@@ -224,12 +214,12 @@ class ActionTest : public ::testing::TestWithParam<ActionCase> {};
 TEST_P(ActionTest, ReportsTheChangeWithItsActionAndName) {
     const ActionCase& c = GetParam();
     TempFolder folder;
-    if (c.setup) c.setup(folder.path());
-    Watch watch(folder.path(), false, c.filter);
+    if (c.setup) c.setup(folder.Path());
+    Watch watch(folder.Path(), false, c.filter);
     ASSERT_TRUE(watch.Opened());
     ASSERT_TRUE(watch.Prime());
 
-    c.act(folder.path());
+    c.act(folder.Path());
 
     ASSERT_TRUE(watch.WaitForAll(c.expected)) << ::testing::PrintToString(watch.Changes());
     const auto seen = watch.Changes();
@@ -287,16 +277,16 @@ TEST(Win32DirectoryReader, SubtreeModeReportsNamesBelowNewSubfoldersWithTheirPat
     for (const bool subtree : {true, false}) {
         SCOPED_TRACE(subtree ? "subtree" : "folder only");
         TempFolder folder;
-        Watch watch(folder.path(), subtree,
+        Watch watch(folder.Path(), subtree,
                     FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME);
         ASSERT_TRUE(watch.Prime());
 
-        fs::create_directories(folder.path() / "sub" / "deeper");
-        WriteFile(folder.path() / "sub" / "b.txt", "");
-        WriteFile(folder.path() / "sub" / "deeper" / "c.txt", "");
+        fs::create_directories(folder.Path() / "sub" / "deeper");
+        WriteFile(folder.Path() / "sub" / "b.txt", "");
+        WriteFile(folder.Path() / "sub" / "deeper" / "c.txt", "");
         // Reported last in either mode: once it is in, nothing from below is
         // still on its way.
-        WriteFile(folder.path() / "end.txt", "");
+        WriteFile(folder.Path() / "end.txt", "");
 
         const std::vector<Change> below = {{FILE_ACTION_ADDED, "sub\\deeper"},
                                            {FILE_ACTION_ADDED, "sub\\b.txt"},
@@ -315,14 +305,14 @@ TEST(Win32DirectoryReader, SubtreeModeReportsNamesBelowNewSubfoldersWithTheirPat
 
 TEST(Win32DirectoryReader, ChangesMadeWhileABatchIsHandedOverComeWithTheNextRead) {
     TempFolder folder;
-    Watch watch(folder.path(), false, FILE_NOTIFY_CHANGE_FILE_NAME);
+    Watch watch(folder.Path(), false, FILE_NOTIFY_CHANGE_FILE_NAME);
     ASSERT_TRUE(watch.Prime());
     watch.Hold(true);
-    WriteFile(folder.path() / "first.txt", "");
+    WriteFile(folder.Path() / "first.txt", "");
     ASSERT_TRUE(watch.WaitUntilHeld());
 
-    WriteFile(folder.path() / "second.txt", "");
-    fs::remove(folder.path() / "second.txt");
+    WriteFile(folder.Path() / "second.txt", "");
+    fs::remove(folder.Path() / "second.txt");
     watch.Hold(false);
 
     EXPECT_TRUE(watch.WaitForAll({{FILE_ACTION_ADDED, "first.txt"},
@@ -336,14 +326,14 @@ TEST(Win32DirectoryReader, ChangesMadeWhileABatchIsHandedOverComeWithTheNextRead
 // and the caller must get its cleared buffer as a read, not a failure.
 TEST(Win32DirectoryReader, AnOverflowIsHandedOverAsAnEmptyBuffer) {
     TempFolder folder;
-    Watch watch(folder.path(), false, FILE_NOTIFY_CHANGE_FILE_NAME);
+    Watch watch(folder.Path(), false, FILE_NOTIFY_CHANGE_FILE_NAME);
     ASSERT_TRUE(watch.Prime());
     watch.Hold(true);
-    WriteFile(folder.path() / "first.txt", "");
+    WriteFile(folder.Path() / "first.txt", "");
     ASSERT_TRUE(watch.WaitUntilHeld());
 
     const std::string longName(100, 'n');
-    for (int i = 0; i < 200; ++i) WriteFile(folder.path() / (longName + std::to_string(i)), "");
+    for (int i = 0; i < 200; ++i) WriteFile(folder.Path() / (longName + std::to_string(i)), "");
     watch.Hold(false);
 
     EXPECT_TRUE(watch.WaitFor([](const std::vector<Change>& seen) {
@@ -355,7 +345,7 @@ TEST(Win32DirectoryReader, AnOverflowIsHandedOverAsAnEmptyBuffer) {
 
 TEST(Win32DirectoryReader, AStopInterruptsAWaitingReadAtOnceAndEveryLaterOne) {
     TempFolder folder;
-    Watch watch(folder.path(), true, kAllNotifyBits);
+    Watch watch(folder.Path(), true, kAllNotifyBits);
     ASSERT_TRUE(watch.Prime());
 
     const auto took = watch.Stop();
@@ -363,7 +353,7 @@ TEST(Win32DirectoryReader, AStopInterruptsAWaitingReadAtOnceAndEveryLaterOne) {
     EXPECT_LT(took, 50ms) << std::chrono::duration<double, std::milli>(took).count() << " ms";
 
     // Even with a change waiting, a raised stop keeps the read from running.
-    WriteFile(folder.path() / "late.txt", "");
+    WriteFile(folder.Path() / "late.txt", "");
     std::vector<std::byte> buffer(kChangeBufferSize);
     EXPECT_EQ(ReadDirectoryChanges(watch.Handle(), buffer.data(), buffer.size(), true,
                                    kAllNotifyBits, watch.Signal()),
@@ -372,7 +362,7 @@ TEST(Win32DirectoryReader, AStopInterruptsAWaitingReadAtOnceAndEveryLaterOne) {
 
 TEST(Win32DirectoryReader, AStopRaisedBeforeTheFirstReadIsNotLost) {
     TempFolder folder;
-    FolderHandle handle = OpenDirectory(folder.path().string());
+    FolderHandle handle = OpenDirectory(folder.Path().string());
     ASSERT_NE(handle, nullptr);
     StopSignal stop;
     stop.Raise();
@@ -386,9 +376,9 @@ TEST(Win32DirectoryReader, AStopRaisedBeforeTheFirstReadIsNotLost) {
 
 TEST(Win32DirectoryReader, WhatIsNoFolderCannotBeOpened) {
     TempFolder folder;
-    WriteFile(folder.path() / "file.txt", "x");
-    for (const std::string& path : {(folder.path() / "missing").string(),
-                                    (folder.path() / "file.txt").string(), std::string()}) {
+    WriteFile(folder.Path() / "file.txt", "x");
+    for (const std::string& path : {(folder.Path() / "missing").string(),
+                                    (folder.Path() / "file.txt").string(), std::string()}) {
         SCOPED_TRACE(path);
         EXPECT_EQ(OpenDirectory(path), nullptr);
     }
@@ -398,11 +388,11 @@ TEST(Win32DirectoryReader, WhatIsNoFolderCannotBeOpened) {
 // Each watch has its own handle and its own pending read.
 TEST(Win32DirectoryReader, TwoWatchesOnOneFolderBothSeeEveryChange) {
     TempFolder folder;
-    Watch first(folder.path(), false, FILE_NOTIFY_CHANGE_FILE_NAME);
-    Watch second(folder.path(), false, FILE_NOTIFY_CHANGE_FILE_NAME);
+    Watch first(folder.Path(), false, FILE_NOTIFY_CHANGE_FILE_NAME);
+    Watch second(folder.Path(), false, FILE_NOTIFY_CHANGE_FILE_NAME);
     ASSERT_TRUE(first.Prime());
     ASSERT_TRUE(second.Prime());
-    WriteFile(folder.path() / "shared.txt", "");
+    WriteFile(folder.Path() / "shared.txt", "");
     EXPECT_TRUE(first.WaitForAll({{FILE_ACTION_ADDED, "shared.txt"}}));
     EXPECT_TRUE(second.WaitForAll({{FILE_ACTION_ADDED, "shared.txt"}}));
 }

@@ -12,7 +12,6 @@
 #include <string>
 
 #include "platform/decimal_separator.h"
-#include "platform/decimal_separator.h"
 #include "platform/directory_reader.h"
 #include "platform/file_queries.h"
 #include "platform/help_viewer.h"

@@ -13,9 +13,7 @@ tarnwell_add_test(win32_user_registry_test GTEST
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/win32_user_registry_test.cpp
     LIBS tarnwell_platform
     LABELS integration)
-if(TARGET tarnwell_net)
-    tarnwell_add_test(win32_proxy_store_test GTEST
-        SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/win32_proxy_store_test.cpp
-        LIBS tarnwell_net tarnwell_platform
-        LABELS integration)
-endif()
+tarnwell_add_test(win32_proxy_store_test GTEST
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/win32_proxy_store_test.cpp
+    LIBS tarnwell_net tarnwell_platform
+    LABELS integration)

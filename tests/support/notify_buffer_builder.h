@@ -21,6 +21,7 @@ namespace tarnwell::test {
 struct NotifyEntry {
     std::uint32_t action;
     std::u16string name;
+    bool operator==(const NotifyEntry&) const = default;
 };
 
 inline std::vector<std::byte> BuildNotifyBuffer(const std::vector<NotifyEntry>& entries,

@@ -24,10 +24,12 @@
 #include <utility>
 #include <vector>
 
+#include "platform/hex_digit.h"
+
 namespace tarnwell {
 namespace {
 
-constexpr char kStoredKey[] = "Software\\Quillfern\\ProxySettings";
+constexpr char kStoreFileName[] = "ProxySettings.reg";
 constexpr char kRootName[] = "HKEY_CURRENT_USER";
 // Far above anything this program writes; a larger file is not ours.
 constexpr std::size_t kMaxFileBytes = 1024 * 1024;
@@ -55,14 +57,14 @@ std::string ConfigFolder() {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     if (xdg != nullptr && xdg[0] == '/') return xdg;
     const char* home = std::getenv("HOME");
-    std::string home_dir;
+    std::string homeDir;
     if (home != nullptr && home[0] != '\0') {
-        home_dir = home;
+        homeDir = home;
     } else if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) {
-        home_dir = pw->pw_dir;
+        homeDir = pw->pw_dir;
     }
-    if (home_dir.empty()) return {};
-    return home_dir + "/.config";
+    if (homeDir.empty()) return {};
+    return homeDir + "/.config";
 }
 
 std::string StoreFolder() {
@@ -72,7 +74,7 @@ std::string StoreFolder() {
 
 std::string StoreFile() {
     std::string folder = StoreFolder();
-    return folder.empty() ? std::string() : folder + "/ProxySettings.reg";
+    return folder.empty() ? std::string() : folder + "/" + kStoreFileName;
 }
 
 // --- The REGEDIT4 text -------------------------------------------------------
@@ -84,13 +86,6 @@ std::string TrimSpaces(const std::string& line) {
     const std::size_t first = line.find_first_not_of(" \t");
     if (first == std::string::npos) return {};
     return line.substr(first, line.find_last_not_of(" \t") - first + 1);
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 // Reads a quoted text at `pos` ("..." with \\ and \" escapes); pos ends after it.
@@ -110,24 +105,43 @@ bool ParseQuoted(const std::string& line, std::size_t& pos, std::string& out) {
     return false;
 }
 
+// One to eight hex digits and nothing else, as a number.
+bool ParseHexNumber(std::string_view digits, std::uint32_t& value) {
+    if (digits.empty() || digits.size() > 8) return false;
+    value = 0;
+    for (char c : digits) {
+        const int d = HexDigitValue(c);
+        if (d < 0) return false;
+        value = value * 16 + static_cast<std::uint32_t>(d);
+    }
+    return true;
+}
+
+// A DWORD as the registry stores it: four bytes, little-endian.
+std::string DwordBytes(std::uint32_t value) {
+    std::string bytes;
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    return bytes;
+}
+
 // Reads "aa,bb,..." bytes; nothing but spaces may follow.
 bool ParseHexBytes(std::string_view text, std::string& out) {
     out.clear();
     std::size_t i = 0;
-    auto skip_spaces = [&] {
+    auto skipSpaces = [&] {
         while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
     };
-    skip_spaces();
+    skipSpaces();
     if (i == text.size()) return true;
     for (;;) {
-        skip_spaces();
+        skipSpaces();
         if (i + 2 > text.size()) return false;
-        int hi = HexDigit(text[i]);
-        int lo = HexDigit(text[i + 1]);
+        int hi = HexDigitValue(text[i]);
+        int lo = HexDigitValue(text[i + 1]);
         if (hi < 0 || lo < 0) return false;
         out.push_back(static_cast<char>(hi * 16 + lo));
         i += 2;
-        skip_spaces();
+        skipSpaces();
         if (i == text.size()) return true;
         if (text[i] != ',') return false;
         ++i;
@@ -158,18 +172,10 @@ bool ParseValueLine(const std::string& line, Value& value) {
         return true;
     }
     if (rest.substr(0, 6) == "dword:") {
-        std::string_view digits = rest.substr(6);
-        if (digits.empty() || digits.size() > 8) return false;
         std::uint32_t n = 0;
-        for (char c : digits) {
-            int d = HexDigit(c);
-            if (d < 0) return false;
-            n = n * 16 + static_cast<std::uint32_t>(d);
-        }
+        if (!ParseHexNumber(rest.substr(6), n)) return false;
         value.data.type = kRegDword;
-        value.data.bytes.clear();
-        for (int i = 0; i < 4; ++i)
-            value.data.bytes.push_back(static_cast<char>((n >> (8 * i)) & 0xFF));
+        value.data.bytes = DwordBytes(n);
         return true;
     }
     if (rest.substr(0, 4) == "hex:") {
@@ -178,14 +184,8 @@ bool ParseValueLine(const std::string& line, Value& value) {
     }
     if (rest.substr(0, 4) == "hex(") {
         std::size_t close = rest.find("):");
-        if (close == std::string_view::npos || close == 4 || close > 12) return false;
-        std::uint32_t type = 0;
-        for (char c : rest.substr(4, close - 4)) {
-            int d = HexDigit(c);
-            if (d < 0) return false;
-            type = type * 16 + static_cast<std::uint32_t>(d);
-        }
-        value.data.type = type;
+        if (close == std::string_view::npos) return false;
+        if (!ParseHexNumber(rest.substr(4, close - 4), value.data.type)) return false;
         return ParseHexBytes(rest.substr(close + 2), value.data.bytes);
     }
     return false;
@@ -201,8 +201,9 @@ void PutValue(Values& values, const std::string& name, RegistryData data) {
     values.push_back(Value{name, std::move(data)});
 }
 
-// The file's one key and its values; false when the text is not such a file.
-bool ParseStore(const std::string& text, std::string& key_path, Values& values) {
+// The lines of the text, CR LF or LF ended, trimmed; a long hex value that
+// continues on the next line after a trailing backslash is joined into one.
+std::vector<std::string> StoreLines(const std::string& text) {
     std::vector<std::string> lines;
     std::string current;
     for (char c : text) {
@@ -215,7 +216,6 @@ bool ParseStore(const std::string& text, std::string& key_path, Values& values) 
         }
     }
     if (!current.empty()) lines.push_back(current);
-    // Long hex values continue on the next line after a trailing backslash.
     std::vector<std::string> joined;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         std::string line = TrimSpaces(lines[i]);
@@ -226,37 +226,43 @@ bool ParseStore(const std::string& text, std::string& key_path, Values& values) 
         }
         joined.push_back(std::move(line));
     }
+    return joined;
+}
 
-    bool header_seen = false;
-    bool key_seen = false;
+// "[HKEY_CURRENT_USER\\path]": the path; false for any other key line.
+bool ParseKeyLine(const std::string& line, std::string& keyPath) {
+    if (line.back() != ']') return false;
+    const std::string full = line.substr(1, line.size() - 2);
+    const std::string root = std::string(kRootName) + "\\";
+    if (full.size() <= root.size() || !EqualsIgnoringCase(full.substr(0, root.size()), root)) {
+        return false;
+    }
+    keyPath = full.substr(root.size());
+    return true;
+}
+
+// The file's one key and its values; false when the text is not such a file.
+bool ParseStore(const std::string& text, std::string& keyPath, Values& values) {
+    bool headerSeen = false;
+    bool keySeen = false;
     values.clear();
-    for (std::string& line : joined) {
-        if (!header_seen && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+    for (std::string& line : StoreLines(text)) {
+        if (!headerSeen && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
         line = TrimSpaces(line);
         if (line.empty() || line.front() == ';') continue;
-        if (!header_seen) {
+        if (!headerSeen) {
             if (line != "REGEDIT4") return false;
-            header_seen = true;
-            continue;
+            headerSeen = true;
+        } else if (line.front() == '[') {
+            if (keySeen || !ParseKeyLine(line, keyPath)) return false;
+            keySeen = true;
+        } else {
+            Value value;
+            if (!keySeen || !ParseValueLine(line, value)) return false;
+            PutValue(values, value.name, std::move(value.data));
         }
-        if (line.front() == '[') {
-            if (key_seen || line.back() != ']') return false;
-            std::string full = line.substr(1, line.size() - 2);
-            std::string root = std::string(kRootName) + "\\";
-            if (full.size() <= root.size() ||
-                !EqualsIgnoringCase(full.substr(0, root.size()), root)) {
-                return false;
-            }
-            key_path = full.substr(root.size());
-            key_seen = true;
-            continue;
-        }
-        if (!key_seen) return false;
-        Value value;
-        if (!ParseValueLine(line, value)) return false;
-        PutValue(values, value.name, std::move(value.data));
     }
-    return header_seen && key_seen;
+    return headerSeen && keySeen;
 }
 
 std::string Quote(const std::string& text) {
@@ -285,9 +291,9 @@ std::string HexList(const std::string& bytes) {
     return out;
 }
 
-std::string FormatStore(const std::string& key_path, const Values& values) {
+std::string FormatStore(const std::string& keyPath, const Values& values) {
     std::ostringstream out;
-    out << "REGEDIT4\n\n[" << kRootName << '\\' << key_path << "]\n";
+    out << "REGEDIT4\n\n[" << kRootName << '\\' << keyPath << "]\n";
     for (const Value& v : values) {
         out << (v.name.empty() ? std::string("@") : Quote(v.name)) << '=';
         const std::string& b = v.data.bytes;
@@ -316,19 +322,19 @@ std::string FormatStore(const std::string& key_path, const Values& values) {
 
 // --- The file --------------------------------------------------------------
 
-enum class ReadResult { kMissing, kUnreadable, kOk };
+enum class ReadResult { Missing, Unreadable, Ok };
 
-ReadResult ReadStoreFile(const std::string& path, std::string& key_path, Values& values) {
-    if (path.empty()) return ReadResult::kMissing;
+ReadResult ReadStoreFile(const std::string& path, std::string& keyPath, Values& values) {
+    if (path.empty()) return ReadResult::Missing;
     // Non-blocking, or a FIFO at the path would hold the user-interface thread
     // until some writer came; and only a regular file is read at all.
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kUnreadable;
+    if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Unreadable;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
         static_cast<std::uintmax_t>(st.st_size) > kMaxFileBytes) {
         ::close(fd);
-        return ReadResult::kUnreadable;
+        return ReadResult::Unreadable;
     }
     std::string text;
     char buffer[4096];
@@ -345,8 +351,8 @@ ReadResult ReadStoreFile(const std::string& path, std::string& key_path, Values&
         }
     }
     ::close(fd);
-    if (!ok) return ReadResult::kUnreadable;
-    return ParseStore(text, key_path, values) ? ReadResult::kOk : ReadResult::kUnreadable;
+    if (!ok) return ReadResult::Unreadable;
+    return ParseStore(text, keyPath, values) ? ReadResult::Ok : ReadResult::Unreadable;
 }
 
 bool MakeFolders(const std::string& folder) {
@@ -406,8 +412,8 @@ bool KeepAside(const std::string& path) {
 
 class FileKey final : public UserRegistryKey {
   public:
-    FileKey(std::string path, std::string key_path, Values values)
-        : path_(std::move(path)), key_path_(std::move(key_path)), values_(std::move(values)) {}
+    FileKey(std::string path, std::string keyPath, Values values)
+        : path_(std::move(path)), keyPath_(std::move(keyPath)), values_(std::move(values)) {}
 
     std::optional<RegistryData> QueryValue(const std::string& name) override {
         for (const Value& v : values_) {
@@ -417,9 +423,7 @@ class FileKey final : public UserRegistryKey {
     }
 
     bool SetDword(const std::string& name, std::uint32_t value) override {
-        std::string bytes;
-        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-        return Set(name, RegistryData{kRegDword, bytes});
+        return Set(name, RegistryData{kRegDword, DwordBytes(value)});
     }
 
     bool SetString(const std::string& name, const std::string& value) override {
@@ -431,46 +435,46 @@ class FileKey final : public UserRegistryKey {
         if (!CanQuote(name)) return false;
         Values next = values_;
         PutValue(next, name, std::move(data));
-        if (!ReplaceStoreFile(path_, FormatStore(key_path_, next))) return false;
+        if (!ReplaceStoreFile(path_, FormatStore(keyPath_, next))) return false;
         values_ = std::move(next);
         return true;
     }
 
     std::string path_;
-    std::string key_path_;
+    std::string keyPath_;
     Values values_;
 };
 
 }  // namespace
 
 std::unique_ptr<UserRegistryKey> OpenUserKeyForRead(const std::string& path) {
-    if (!EqualsIgnoringCase(path, kStoredKey)) return nullptr;
+    if (!EqualsIgnoringCase(path, kProxySettingsKey)) return nullptr;
     std::string file = StoreFile();
-    std::string key_path;
+    std::string keyPath;
     Values values;
-    if (ReadStoreFile(file, key_path, values) != ReadResult::kOk) return nullptr;
-    if (!EqualsIgnoringCase(key_path, path)) return nullptr;
-    return std::make_unique<FileKey>(file, key_path, std::move(values));
+    if (ReadStoreFile(file, keyPath, values) != ReadResult::Ok) return nullptr;
+    if (!EqualsIgnoringCase(keyPath, path)) return nullptr;
+    return std::make_unique<FileKey>(file, keyPath, std::move(values));
 }
 
 std::unique_ptr<UserRegistryKey> CreateUserKeyForWrite(const std::string& path) {
     // The store has room for the program's one key only.
-    if (!EqualsIgnoringCase(path, kStoredKey)) return nullptr;
+    if (!EqualsIgnoringCase(path, kProxySettingsKey)) return nullptr;
     std::string folder = StoreFolder();
     if (folder.empty() || !MakeFolders(folder)) return nullptr;
-    std::string file = folder + "/ProxySettings.reg";
-    std::string key_path;
+    std::string file = folder + "/" + kStoreFileName;
+    std::string keyPath;
     Values values;
-    ReadResult read = ReadStoreFile(file, key_path, values);
-    if (read == ReadResult::kOk && EqualsIgnoringCase(key_path, path)) {
-        return std::make_unique<FileKey>(file, key_path, std::move(values));
+    ReadResult read = ReadStoreFile(file, keyPath, values);
+    if (read == ReadResult::Ok && EqualsIgnoringCase(keyPath, path)) {
+        return std::make_unique<FileKey>(file, keyPath, std::move(values));
     }
-    if (read != ReadResult::kMissing) {
+    if (read != ReadResult::Missing) {
         // A file we cannot read counts as a missing key, but the user may have
         // edited it by hand: keep it beside the new one instead of losing it.
         if (!KeepAside(file)) return nullptr;
     }
-    return std::make_unique<FileKey>(file, kStoredKey, Values{});
+    return std::make_unique<FileKey>(file, kProxySettingsKey, Values{});
 }
 
 }  // namespace tarnwell

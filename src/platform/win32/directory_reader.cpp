@@ -9,6 +9,10 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/completed_read.h"
+
+static_assert(tarnwell::kErrorNotifyEnumDir == ERROR_NOTIFY_ENUM_DIR);
+
 namespace tarnwell {
 
 struct StopSignal::State {
@@ -52,19 +56,19 @@ class DirectoryHandleImpl {
     // completed; the next call reports it.
     bool overflowWaiting = false;
 
-    enum class Issue { Pending, Overflow, Failed };
-
-    Issue IssueRead(bool watchSubtree, DWORD filter) {
+    // Leaves the read pending, or an overflow waiting, or neither when the
+    // read could not be issued.
+    void IssueRead(bool watchSubtree, DWORD filter) {
         std::memset(&overlapped, 0, sizeof overlapped);
         overlapped.hEvent = done;
         ResetEvent(done);
-        if (ReadDirectoryChangesW(
-                folder, pendingBuffer.data(), static_cast<DWORD>(pendingBuffer.size()),
-                watchSubtree ? TRUE : FALSE, filter, nullptr, &overlapped, nullptr)) {
-            pending = true;
-            return Issue::Pending;
+        pending = ReadDirectoryChangesW(
+                      folder, pendingBuffer.data(), static_cast<DWORD>(pendingBuffer.size()),
+                      watchSubtree ? TRUE : FALSE, filter, nullptr, &overlapped, nullptr) != FALSE;
+        if (!pending) {
+            overflowWaiting = JudgeCompletedRead(false, GetLastError(), 0, pendingBuffer.size()) ==
+                              CompletedRead::Overflow;
         }
-        return GetLastError() == ERROR_NOTIFY_ENUM_DIR ? Issue::Overflow : Issue::Failed;
     }
 
     // The system writes into `pendingBuffer` and `overlapped` until the read has
@@ -115,22 +119,17 @@ ReadOutcome ReadDirectoryChanges(FolderHandle handle, std::byte* buffer, std::si
         handle->CancelPending();
         return ReadOutcome::Interrupted;
     }
+    // Changes are recorded from the first read on: the first call starts it.
+    // A read that failed to be issued again after the last batch is tried
+    // once more here, and the failure reported if it persists.
+    if (!handle->pending && !handle->overflowWaiting) {
+        if (handle->pendingBuffer.empty()) handle->pendingBuffer.resize(size);
+        handle->IssueRead(watchSubtree, filter);
+        if (!handle->pending && !handle->overflowWaiting) return ReadOutcome::Failed;
+    }
     if (handle->overflowWaiting) {
         handle->overflowWaiting = false;
         return ReadOutcome::Filled;  // the caller's cleared buffer is the overflow
-    }
-
-    // Changes are recorded from the first read on: the first call starts it.
-    if (!handle->pending) {
-        if (handle->pendingBuffer.empty()) handle->pendingBuffer.resize(size);
-        switch (handle->IssueRead(watchSubtree, filter)) {
-            case DirectoryHandleImpl::Issue::Pending:
-                break;
-            case DirectoryHandleImpl::Issue::Overflow:
-                return ReadOutcome::Filled;
-            case DirectoryHandleImpl::Issue::Failed:
-                return ReadOutcome::Failed;
-        }
     }
 
     // The stop event comes first, so a stop wins over a read that completed at
@@ -143,29 +142,23 @@ ReadOutcome ReadDirectoryChanges(FolderHandle handle, std::byte* buffer, std::si
     }
 
     DWORD filled = 0;
-    const BOOL ok = GetOverlappedResult(handle->folder, &handle->overlapped, &filled, FALSE);
+    const bool succeeded =
+        GetOverlappedResult(handle->folder, &handle->overlapped, &filled, FALSE) != FALSE;
+    const DWORD errorCode = succeeded ? ERROR_SUCCESS : GetLastError();
     handle->pending = false;
-    if (!ok) {
-        // Windows reports an overflow as a success with no bytes, Wine as
-        // ERROR_NOTIFY_ENUM_DIR; both leave the caller's buffer cleared.
-        if (GetLastError() != ERROR_NOTIFY_ENUM_DIR) return ReadOutcome::Failed;
-        filled = 0;
+    switch (JudgeCompletedRead(succeeded, errorCode, filled, size)) {
+        case CompletedRead::Records:
+            std::memcpy(buffer, handle->pendingBuffer.data(), filled);
+            break;
+        case CompletedRead::Overflow:
+            break;  // the caller's buffer stays cleared
+        case CompletedRead::Failed:
+            return ReadOutcome::Failed;
     }
-    // A chain longer than the caller's buffer cannot be cut without breaking
-    // its offsets; it is handed over as the overflow it amounts to.
-    if (filled <= size) std::memcpy(buffer, handle->pendingBuffer.data(), filled);
 
-    switch (handle->IssueRead(watchSubtree, filter)) {
-        case DirectoryHandleImpl::Issue::Pending:
-            break;
-        case DirectoryHandleImpl::Issue::Overflow:
-            handle->overflowWaiting = true;
-            break;
-        case DirectoryHandleImpl::Issue::Failed:
-            // This batch is still good; the next call tries again and reports
-            // the failure if it persists.
-            break;
-    }
+    // At once, so the changes made while this batch is processed are kept.
+    // This batch is good whatever the new read's fate; the next call reports it.
+    handle->IssueRead(watchSubtree, filter);
     return ReadOutcome::Filled;
 }
 
