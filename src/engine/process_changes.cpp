@@ -72,13 +72,22 @@ void ProcessChangeBatch(const std::byte* buffer, std::size_t size, std::size_t& 
         if (view.NameUnits > 0) std::memcpy(name.data(), view.FileName, view.NameUnits * 2);
         record.RelativeName = services.text.FromUtf16(name.data(), name.size());
 
-        if (matcher.Matches(record.RelativeName)) {
+        // A record with no action is a mark: changes below the folder it names
+        // (the watched folder itself after an overflow) may be missing. The
+        // mask is about names of files, and a mark names none: hiding it
+        // would make a lost change silent.
+        const bool isMark = view.Action == 0;
+        if (isMark || matcher.Matches(record.RelativeName)) {
             if (target.ChangeCount < std::numeric_limits<std::int32_t>::max()) {
                 ++target.ChangeCount;
             }
             record.Action = view.Action;
             record.ActionWord = ActionWord(view.Action);
             AssignFullPath(record.FullPath, target.Directory, record.RelativeName, services.syntax);
+            // A folder below the watched one is shown as the watched folder
+            // is after an overflow: with the separator at its end.
+            const bool folderMark = isMark && !record.RelativeName.empty();
+            if (folderMark) record.FullPath += services.syntax.separator;
             record.Size = services.files.SizeOf(record.FullPath);
             record.Owner = services.files.OwnerOf(record.FullPath);
 
