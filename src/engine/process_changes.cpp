@@ -59,6 +59,7 @@ void ProcessChangeBatch(const std::byte* buffer, std::size_t size, std::size_t& 
     // allocation, and these keep their storage once grown.
     ChangeRecord record;
     std::u16string name;
+    std::string lookupPath;
     TimeStampText stamp(services.regional);
 
     // The first record is always processed: an overflow hands over a cleared
@@ -88,8 +89,18 @@ void ProcessChangeBatch(const std::byte* buffer, std::size_t size, std::size_t& 
             // is after an overflow: with the separator at its end.
             const bool folderMark = isMark && !record.RelativeName.empty();
             if (folderMark) record.FullPath += services.syntax.separator;
-            record.Size = services.files.SizeOf(record.FullPath);
-            record.Owner = services.files.OwnerOf(record.FullPath);
+            // "?" may stand for what the system text cannot hold; the file is
+            // then looked up by the name it really has, or another file of the
+            // displayed name would lend it its size and owner.
+            const std::string* lookup = &record.FullPath;
+            if (record.RelativeName.find('?') != std::string::npos) {
+                AssignFullPath(lookupPath, target.Directory,
+                               services.text.LookupName(name.data(), name.size()), services.syntax);
+                if (folderMark) lookupPath += services.syntax.separator;
+                lookup = &lookupPath;
+            }
+            record.Size = services.files.SizeOf(*lookup);
+            record.Owner = services.files.OwnerOf(*lookup);
 
             if (page.OutputToScreen()) {
                 AddResultRow(page, stamp.For(services.clock()), record);
