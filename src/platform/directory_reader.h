@@ -21,17 +21,17 @@ using FolderHandle = DirectoryHandleImpl*;
 // Created before the worker runs, so a stop that comes while the folder is
 // still being opened is not lost.
 class StopSignal {
-public:
+  public:
     StopSignal();
     ~StopSignal();
     StopSignal(const StopSignal&) = delete;
     StopSignal& operator=(const StopSignal&) = delete;
 
-    void Raise();            // any thread
-    bool Raised() const;     // any thread
+    void Raise();                        // any thread
+    bool Raised() const;                 // any thread
     std::intptr_t NativeHandle() const;  // eventfd on Linux, event HANDLE on Windows
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };
@@ -52,8 +52,12 @@ enum class ReadOutcome {
 // `buffer` (all `size` bytes cleared by the caller) with a chain of records.
 // Records that do not fit are kept for the next read.
 ReadOutcome ReadDirectoryChanges(FolderHandle handle, std::byte* buffer, std::size_t size,
-                                 bool watchSubtree, std::uint32_t filter,
-                                 const StopSignal& stop);
+                                 bool watchSubtree, std::uint32_t filter, const StopSignal& stop);
+
+// A message for the user that the reads so far left behind, given once per
+// open folder: on Linux, that the system's limit on watches keeps folders
+// unwatched. Empty when there is none. Worker thread, between reads.
+std::string TakeReadNotice(FolderHandle handle);
 
 // Closes a handle that OpenDirectory returned; nullptr is ignored.
 void CloseDirectory(FolderHandle handle);
