@@ -200,6 +200,9 @@ bool DirectoryHandleImpl::Setup(bool subtree, std::uint32_t filter) {
     RunCommands();
     if (keeper->Failed()) return false;
     WatchParent();
+    // Folders the setup could not watch are marked at once, not at the first
+    // change that happens to come.
+    Collect();
     return true;
 }
 
