@@ -2,6 +2,7 @@
 
 #include <array>
 #include <stdexcept>
+#include <utility>
 
 #include "engine/notify_codes.h"
 
@@ -49,6 +50,7 @@ void CProcessThread::Execute() {
         }
         CurrentRecord = 0;
         ChangeBuffer = buffer.data();
+        notice_ = TakeReadNotice(DirectoryHandle);
         const bool handedOver = Synchronize(processChanges);
         // The buffer dies with this call; nothing may keep pointing into it.
         ChangeBuffer = nullptr;
@@ -61,6 +63,12 @@ void CProcessThread::ProcessChanges() {
     BatchTarget target{Directory, Mask,    *OwnerPage,  OutputToFile,
                        LogFormat, LogFile, ChangeCount, logFailed_};
     ProcessChangeBatch(ChangeBuffer, kChangeBufferSize, CurrentRecord, target, services_);
+    // After the batch, so the marks it explains are in the list already.
+    if (!notice_.empty()) {
+        const std::string text = std::move(notice_);
+        notice_.clear();
+        OwnerPage->ShowWatchNotice(text);
+    }
 }
 
 void CProcessThread::ThreadTerminated(TThread& /*sender*/) {

@@ -63,6 +63,7 @@ class CProcessThread : public TThread {
     BatchServices& services_;
     StopSignal stop_;
     const std::byte* ChangeBuffer = nullptr;  // Execute's buffer, during a hand-over
+    std::string notice_;                      // taken after a read, shown with its batch
     bool logFailed_ = false;
 };
 

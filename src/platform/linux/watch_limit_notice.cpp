@@ -17,7 +17,8 @@ std::string WatchLimitNotice(std::size_t refused, long limit) {
     // machine with a few GiB: enough that the next try is not refused again.
     const long suggested = std::max(524288L, limit * 2);
     const std::string setting = "fs.inotify.max_user_watches";
-    std::string text = std::to_string(refused);
+    // Told once per run, so the count is what it is when the notice is shown.
+    std::string text = "So far, " + std::to_string(refused);
     text += refused == 1 ? " folder" : " folders";
     text +=
         " below the watched folder could not be watched: the system's limit on inotify "
