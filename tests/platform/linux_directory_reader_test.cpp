@@ -334,7 +334,11 @@ TEST_F(LinuxDirectoryReaderTest, EachFilterBitReportsItsOwnChangesOnly) {
                 // Nothing can show that nothing comes; a short bounded look.
                 reader.WaitFor([](const Records& r) { return !r.empty(); }, 300ms);
             }
-            EXPECT_EQ(reader.Taken(), expected);
+            Records seen = reader.Taken();
+            // newdir goes at once; on a busy machine it may be gone before its
+            // watch could be added, and a mark then says so.
+            if (subtree) std::erase(seen, Record{0, "newdir"});
+            EXPECT_EQ(seen, expected);
         }
     }
 }
