@@ -335,7 +335,11 @@ bool DirectoryHandleImpl::ReadEvents(bool& drained) {
         std::memcpy(&header, events + at, sizeof header);
         at += static_cast<ssize_t>(sizeof header + header.len);
         if (header.wd == parentWd && parentWd >= 0) {
-            if (RootGone()) keeper->OnRootGone();
+            // Files come and go beside the watched folder; only a folder's
+            // deletion can be its own.
+            if ((header.mask & (IN_ISDIR | IN_IGNORED)) && RootGone()) keeper->OnRootGone();
+            // That watch is gone: the link count is looked at now and then.
+            if (header.mask & IN_IGNORED) parentWd = -1;
             continue;
         }
         event.wd = header.wd;
