@@ -43,6 +43,10 @@ void CProcessThread::Execute() {
             case ReadOutcome::Interrupted:
                 return;
             case ReadOutcome::Failed:
+                // "Cannot Read" alone would not say that the system's watch
+                // limit was the cause, nor how to raise it.
+                notice_ = TakeReadNotice(DirectoryHandle);
+                if (!notice_.empty() && !Synchronize([this] { ShowNotice(); })) return;
                 ShowMessageAndWait("Cannot Read");
                 return;
             case ReadOutcome::Filled:
@@ -64,11 +68,14 @@ void CProcessThread::ProcessChanges() {
                        LogFormat, LogFile, ChangeCount, logFailed_};
     ProcessChangeBatch(ChangeBuffer, kChangeBufferSize, CurrentRecord, target, services_);
     // After the batch, so the marks it explains are in the list already.
-    if (!notice_.empty()) {
-        const std::string text = std::move(notice_);
-        notice_.clear();
-        OwnerPage->ShowWatchNotice(text);
-    }
+    ShowNotice();
+}
+
+void CProcessThread::ShowNotice() {
+    if (notice_.empty() || OwnerPage == nullptr) return;
+    const std::string text = std::move(notice_);
+    notice_.clear();
+    OwnerPage->ShowWatchNotice(text);
 }
 
 void CProcessThread::ThreadTerminated(TThread& /*sender*/) {

@@ -58,6 +58,7 @@ class CProcessThread : public TThread {
 
   private:
     void ProcessChanges();
+    void ShowNotice();  // user-interface thread, inside a hand-over
     void ThreadTerminated(TThread& sender);
 
     BatchServices& services_;

@@ -843,13 +843,21 @@ TEST_F(LinuxDirectoryReaderTest, WatchLimitMarksTheFolderAndLeavesANoticeOnce) {
                 std::fprintf(stderr, "seen {%u, %s}\n", r.action, r.name.c_str());
             _exit(3);
         }
-        if (notice.rfind("So far, 2 folders below the watched folder could not be watched", 0) !=
-                0 ||
+        if (notice.rfind("So far, 2 folders of the watched tree could not be watched", 0) != 0 ||
             notice.find("sysctl fs.inotify.max_user_watches=") == std::string::npos ||
             notice.find("/etc/sysctl.d/") == std::string::npos || !again.empty()) {
             std::fprintf(stderr, "notice: %s\nagain: %s\n", notice.c_str(), again.c_str());
             _exit(4);
         }
+        // Reached while the first read sets the tree up: the read fails, and
+        // the notice says why.
+        const fs::path other = base_ / "other";
+        if (::mkdir(other.c_str(), 0755) != 0 || ::mkdir((other / "sub").c_str(), 0755) != 0 ||
+            !write("/proc/sys/user/max_inotify_watches", "1"))
+            _exit(2);
+        Reader failing(other.string(), true, kNames);
+        if (!failing.WaitForEnd() || failing.Outcome() != ReadOutcome::Failed) _exit(5);
+        if (TakeReadNotice(failing.Handle()).rfind("So far, 1 folder of", 0) != 0) _exit(5);
         _exit(0);
     }
     int status = 0;
@@ -857,7 +865,8 @@ TEST_F(LinuxDirectoryReaderTest, WatchLimitMarksTheFolderAndLeavesANoticeOnce) {
     ASSERT_TRUE(WIFEXITED(status));
     if (WEXITSTATUS(status) == 77)
         GTEST_SKIP() << "no user namespace with a watch limit of its own";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "2: setup failed, 3: wrong records, 4: wrong notice";
+    EXPECT_EQ(WEXITSTATUS(status), 0)
+        << "2: setup failed, 3: wrong records, 4: wrong notice, 5: no notice with Cannot Read";
 }
 
 }  // namespace

@@ -198,6 +198,7 @@ TEST(InotifyBookkeeper, SetupFailsWhenTheRootOrTheWatchLimitFails) {
     limited.watchLimit = 2;
     limited.Start();
     EXPECT_TRUE(limited.keeper.Failed());
+    EXPECT_EQ(limited.keeper.RefusedByLimit(), 1u) << "counted for the notice";
 }
 
 TEST(InotifyBookkeeper, RenamePairedByCookieGivesFromThenTo) {

@@ -51,6 +51,8 @@ void InotifyBookkeeper::OnWatchResult(const BookkeeperCommand& command, int wd,
     const std::string& path = command.path;
     if (result != WatchResult::Added) {
         if (path.empty() || (command.setup && result == WatchResult::LimitReached)) {
+            // Counted, so that the user can be told why the read fails.
+            if (result == WatchResult::LimitReached) refusedByLimit_.insert(path);
             failed_ = true;
             return;
         }

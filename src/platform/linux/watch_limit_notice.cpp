@@ -21,7 +21,7 @@ std::string WatchLimitNotice(std::size_t refused, long limit) {
     std::string text = "So far, " + std::to_string(refused);
     text += refused == 1 ? " folder" : " folders";
     text +=
-        " below the watched folder could not be watched: the system's limit on inotify "
+        " of the watched tree could not be watched: the system's limit on inotify "
         "watches (" +
         setting;
     text += limit > 0 ? " = " + std::to_string(limit) : std::string(", value unknown");
