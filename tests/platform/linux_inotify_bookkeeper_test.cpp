@@ -459,6 +459,52 @@ TEST(InotifyBookkeeper, RenameChainIsFollowedToTheNameThatStays) {
                                   {kAdded, "c/x"}}));
 }
 
+TEST(InotifyBookkeeper, NameTakenAgainBeforeItsFirstCreationWasSeenLeavesNothingUnwatched) {
+    // mkdir .part; fill; mv .part final; mkdir .part, all before the reader
+    // takes up the first creation: the watch for ".part" lands on the second
+    // folder, and the rename then moves that name onto the wrong one.
+    Script s(true, FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_FILE_NAME);
+    s.Start();
+    s.tree[".part"] = {};
+    s.tree["final"] = {{"a", false}};
+    s.Event("", IN_CREATE | IN_ISDIR, ".part");
+    s.Event("", IN_MOVED_FROM | IN_ISDIR, ".part", 1);
+    s.Event("", IN_MOVED_TO | IN_ISDIR, "final", 1);
+    s.Event("", IN_CREATE | IN_ISDIR, ".part");
+    EXPECT_EQ(s.wds.count("final"), 1u) << "the published folder is watched";
+    s.Event("final", IN_CREATE, "b");
+    s.Event(".part", IN_CREATE, "c");
+    EXPECT_EQ(s.Batch(), (Changes{{kAdded, ".part"},
+                                  {kFrom, ".part"},
+                                  {kTo, "final"},
+                                  {kAdded, ".part"},
+                                  {0, "final"},
+                                  {kAdded, "final/a"},
+                                  {kAdded, "final/b"},
+                                  {kAdded, ".part/c"}}));
+}
+
+TEST(InotifyBookkeeper, OneFolderAtTwoNamesIsWatchedOnceWithoutEnd) {
+    // A bind mount shows one folder at two names; inotify gives one watch.
+    Script s(true, FILE_NOTIFY_CHANGE_FILE_NAME);
+    s.tree[""] = {{"a", true}, {"b", true}};
+    s.tree["a"] = {};
+    s.tree["b"] = {};
+    s.Run();  // nothing queued yet
+    s.keeper.Start();
+    int steps = 0;
+    while (auto command = s.keeper.NextCommand()) {
+        ASSERT_LT(++steps, 100) << "the watch goes back and forth";
+        if (command->kind == BookkeeperCommand::Kind::AddWatch) {
+            const int wd = command->path.empty() ? 1 : 2;  // a and b are one folder
+            s.keeper.OnWatchResult(*command, wd, WatchResult::Added);
+        } else if (command->kind == BookkeeperCommand::Kind::ListFolder) {
+            s.keeper.OnListed(*command, s.tree[command->path]);
+        }
+    }
+    EXPECT_FALSE(s.keeper.Failed());
+}
+
 TEST(InotifyBookkeeper, NewFolderDeletedBeforeItsWatchIsMarked) {
     Script s(true, FILE_NOTIFY_CHANGE_DIR_NAME);
     s.Start();

@@ -87,7 +87,23 @@ void InotifyBookkeeper::OnWatchResult(const BookkeeperCommand& command, int wd,
     }
     if (command.late) PushMark(path, MarkCause::Late);
     if (path.empty()) rootWd_ = wd;
-    folders_[wd] = path;
+    std::string& known = folders_[wd];
+    // Not for a look that is itself a second one: one folder seen at two
+    // names (a bind mount inside the tree) would otherwise send the watch
+    // back and forth between them for ever.
+    if (subtree_ && !command.late && !path.empty() && !known.empty() && known != path) {
+        // This folder was known under another name. Either the rename that
+        // took it there is still to come, or a folder was watched under a
+        // name that another one has taken since (mkdir .part; mv .part final;
+        // mkdir .part, all before the first creation was seen), and then
+        // the other name was moved onto the wrong folder. Whatever stands at
+        // the other name now is looked at again, so it is not left unwatched.
+        const std::string other = known;
+        known = path;
+        WatchFolder(other, true, true);
+    } else {
+        known = path;
+    }
     if (subtree_) {
         BookkeeperCommand list = command;
         list.kind = BookkeeperCommand::Kind::ListFolder;
