@@ -250,7 +250,11 @@ TEST(LinuxWatchThroughEngine, NameThatIsNotUtf8IsLookedUpByItsOwnBytes) {
     const std::string& directory = watch.directory;
     std::ofstream(directory + "/bad?.txt") << "someone else's file, longer";
     ASSERT_TRUE(watch.Start());
-    std::ofstream(directory + "/bad\xff.txt") << "mine!";
+    // Written elsewhere and moved in whole, so its size is known when its
+    // row is made.
+    const std::string staged = directory + "-staged";
+    std::ofstream(staged) << "mine!";
+    fs::rename(staged, directory + "/bad\xff.txt");
     ASSERT_TRUE(watch.RowsSeen(1));
     watch.Stop();
     EXPECT_EQ(watch.Rows(), (std::vector<ResultRow>{{kStamp, directory + "/bad?.txt", "Created",
