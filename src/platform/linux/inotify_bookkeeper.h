@@ -54,8 +54,8 @@ struct BookkeeperCommand {
     bool report = false;
     // Part of the first read's setup, where hitting the watch limit fails the read.
     bool setup = false;
-    // A folder that appeared under a new name without a watch: whatever
-    // happened inside it before this watch was not seen.
+    // A folder watched only after it appeared (under a new name, or at a name
+    // looked at again): whatever happened inside it before was not seen.
     bool late = false;
 };
 
