@@ -394,7 +394,14 @@ int RunWatch(const Options& options) {
     idle.setSingleShot(true);
     idle.setInterval(options.idleMs);
     dispatcher.beforeServe = [&] { countBefore = page.Worker() ? page.Worker()->ChangeCount : 0; };
+    bool noticeShown = false;
     dispatcher.afterServe = [&] {
+        // The page's notice (the system's watch limit) would be a box on screen.
+        if (!noticeShown && page.WatchNotice() != nullptr) {
+            noticeShown = true;
+            std::fprintf(stderr, "tarnwell_bench: notice: %s\n",
+                         page.WatchNotice()->text().toLocal8Bit().constData());
+        }
         if (!page.Worker()) return;
         changesCounted = page.Worker()->ChangeCount;
         if (changesCounted != countBefore) {

@@ -13,7 +13,7 @@ namespace tarnwell {
 using ResultRow = std::array<std::string, 5>;
 
 class PageSurface {
-public:
+  public:
     virtual ~PageSurface() = default;
 
     virtual bool OutputToScreen() const = 0;  // chkOutputToScreen
@@ -30,6 +30,12 @@ public:
     // A line could not be written to the log file (a full disk, a failing
     // device). Called for the first failed line of a run only; the watch goes on.
     virtual void LogWriteFailed(int errorNumber) = 0;
+
+    // Something the user should know about the watch that no row can say (on
+    // Linux: the system's limit on watches leaves folders unwatched), shown
+    // without stopping anything. At most once per run. Only the Linux
+    // directory read gives one, so a face that never meets it may keep this.
+    virtual void ShowWatchNotice(const std::string& /*text*/) {}
 };
 
 }  // namespace tarnwell

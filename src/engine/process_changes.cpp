@@ -59,6 +59,7 @@ void ProcessChangeBatch(const std::byte* buffer, std::size_t size, std::size_t& 
     // allocation, and these keep their storage once grown.
     ChangeRecord record;
     std::u16string name;
+    std::string lookupPath;
     TimeStampText stamp(services.regional);
 
     // The first record is always processed: an overflow hands over a cleared
@@ -72,15 +73,34 @@ void ProcessChangeBatch(const std::byte* buffer, std::size_t size, std::size_t& 
         if (view.NameUnits > 0) std::memcpy(name.data(), view.FileName, view.NameUnits * 2);
         record.RelativeName = services.text.FromUtf16(name.data(), name.size());
 
-        if (matcher.Matches(record.RelativeName)) {
+        // A record with no action is a mark: changes below the folder it names
+        // (the watched folder itself after an overflow) may be missing. The
+        // mask is about names of files, and a mark names none: hiding it
+        // would make a lost change silent.
+        const bool isMark = view.Action == 0;
+        if (isMark || matcher.Matches(record.RelativeName)) {
             if (target.ChangeCount < std::numeric_limits<std::int32_t>::max()) {
                 ++target.ChangeCount;
             }
             record.Action = view.Action;
             record.ActionWord = ActionWord(view.Action);
             AssignFullPath(record.FullPath, target.Directory, record.RelativeName, services.syntax);
-            record.Size = services.files.SizeOf(record.FullPath);
-            record.Owner = services.files.OwnerOf(record.FullPath);
+            // A folder below the watched one is shown as the watched folder
+            // is after an overflow: with the separator at its end.
+            const bool folderMark = isMark && !record.RelativeName.empty();
+            if (folderMark) record.FullPath += services.syntax.separator;
+            // "?" may stand for what the system text cannot hold; the file is
+            // then looked up by the name it really has, or another file of the
+            // displayed name would lend it its size and owner.
+            const std::string* lookup = &record.FullPath;
+            if (record.RelativeName.find('?') != std::string::npos) {
+                AssignFullPath(lookupPath, target.Directory,
+                               services.text.LookupName(name.data(), name.size()), services.syntax);
+                if (folderMark) lookupPath += services.syntax.separator;
+                lookup = &lookupPath;
+            }
+            record.Size = services.files.SizeOf(*lookup);
+            record.Owner = services.files.OwnerOf(*lookup);
 
             if (page.OutputToScreen()) {
                 AddResultRow(page, stamp.For(services.clock()), record);

@@ -8,6 +8,54 @@ namespace tarnwell {
 
 namespace {
 
+// Linux names may hold CR, LF, tab and the other C0 control bytes, which
+// Windows names cannot: written as they are, one name could end a log line
+// and begin a forged one, or shift the fields of its line. Such a byte is
+// written as \r, \n, \t or \xHH (two upper-case hex digits), which breaks
+// neither a line nor a field. In a quoted CSV field a '"' is doubled, so CSV
+// readers get the name back whole. A text without such bytes is appended as
+// it is: stored logs and the scripts that read them depend on those bytes.
+void AppendField(std::string& out, std::string_view text, bool csvQuoted) {
+    const auto special = [csvQuoted](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || (csvQuoted && c == '"');
+    };
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (!special(c)) continue;
+        out.append(text, from, i - from);
+        from = i + 1;
+        switch (c) {
+            case '"':
+                out += "\"\"";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default: {
+                static constexpr char kHex[] = "0123456789ABCDEF";
+                const auto byte = static_cast<unsigned char>(c);
+                out += "\\x";
+                out += kHex[byte >> 4];
+                out += kHex[byte & 0xF];
+            }
+        }
+    }
+    out.append(text, from, std::string_view::npos);
+}
+
+std::string EscapedField(const std::string& text) {
+    std::string out;
+    AppendField(out, text, false);
+    return out;
+}
+
 template <typename Integer>
 void AppendDecimal(std::string& out, Integer value) {
     char digits[16];
@@ -24,34 +72,34 @@ std::string FormatSize(std::uint32_t size) {
 }
 
 ResultRow FormatResultRow(const std::string& timeStamp, const ChangeRecord& record) {
-    return ResultRow{timeStamp, record.FullPath, std::string(record.ActionWord),
-                     FormatSize(record.Size), record.Owner};
+    // The list shows a name as the log writes it, so one row is one line and
+    // what a user copies from it matches the log.
+    return ResultRow{timeStamp, EscapedField(record.FullPath), std::string(record.ActionWord),
+                     FormatSize(record.Size), EscapedField(record.Owner)};
 }
 
 void FormatLogLine(std::string& line, std::int32_t logFormat, const std::string& timeStamp,
                    const ChangeRecord& record) {
-    // No field is quoted or escaped beyond the layout itself: readers of these
-    // files know the layout as it has always been.
     line += timeStamp;
     if (logFormat == LogFormatCsv) {
         line += ",\"";
-        line += record.FullPath;
+        AppendField(line, record.FullPath, true);
         line += "\",\"";
         line += record.ActionWord;
         line += "\",";
         AppendDecimal(line, record.Size);
         line += ",\"";
-        line += record.Owner;
+        AppendField(line, record.Owner, true);
         line += "\"\r\n";
     } else {
         line += '\t';
-        line += record.FullPath;
+        AppendField(line, record.FullPath, false);
         line += '\t';
         line += record.ActionWord;
         line += "\t.";
         AppendDecimal(line, record.Size);
         line += '\t';
-        line += record.Owner;
+        AppendField(line, record.Owner, false);
         line += "\r\n";
     }
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <stdexcept>
+#include <utility>
 
 #include "engine/notify_codes.h"
 
@@ -42,6 +43,10 @@ void CProcessThread::Execute() {
             case ReadOutcome::Interrupted:
                 return;
             case ReadOutcome::Failed:
+                // "Cannot Read" alone would not say that the system's watch
+                // limit was the cause, nor how to raise it.
+                notice_ = TakeReadNotice(DirectoryHandle);
+                if (!notice_.empty() && !Synchronize([this] { ShowNotice(); })) return;
                 ShowMessageAndWait("Cannot Read");
                 return;
             case ReadOutcome::Filled:
@@ -49,6 +54,7 @@ void CProcessThread::Execute() {
         }
         CurrentRecord = 0;
         ChangeBuffer = buffer.data();
+        notice_ = TakeReadNotice(DirectoryHandle);
         const bool handedOver = Synchronize(processChanges);
         // The buffer dies with this call; nothing may keep pointing into it.
         ChangeBuffer = nullptr;
@@ -61,6 +67,15 @@ void CProcessThread::ProcessChanges() {
     BatchTarget target{Directory, Mask,    *OwnerPage,  OutputToFile,
                        LogFormat, LogFile, ChangeCount, logFailed_};
     ProcessChangeBatch(ChangeBuffer, kChangeBufferSize, CurrentRecord, target, services_);
+    // After the batch, so the marks it explains are in the list already.
+    ShowNotice();
+}
+
+void CProcessThread::ShowNotice() {
+    if (notice_.empty() || OwnerPage == nullptr) return;
+    const std::string text = std::move(notice_);
+    notice_.clear();
+    OwnerPage->ShowWatchNotice(text);
 }
 
 void CProcessThread::ThreadTerminated(TThread& /*sender*/) {

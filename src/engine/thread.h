@@ -58,11 +58,13 @@ class CProcessThread : public TThread {
 
   private:
     void ProcessChanges();
+    void ShowNotice();  // user-interface thread, inside a hand-over
     void ThreadTerminated(TThread& sender);
 
     BatchServices& services_;
     StopSignal stop_;
     const std::byte* ChangeBuffer = nullptr;  // Execute's buffer, during a hand-over
+    std::string notice_;                      // taken after a read, shown with its batch
     bool logFailed_ = false;
 };
 

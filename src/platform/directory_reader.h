@@ -54,6 +54,11 @@ enum class ReadOutcome {
 ReadOutcome ReadDirectoryChanges(FolderHandle handle, std::byte* buffer, std::size_t size,
                                  bool watchSubtree, std::uint32_t filter, const StopSignal& stop);
 
+// A message for the user that the reads so far left behind, given once per
+// open folder: on Linux, that the system's limit on watches keeps folders
+// unwatched. Empty when there is none. Worker thread, between reads.
+std::string TakeReadNotice(FolderHandle handle);
+
 // Closes a handle that OpenDirectory returned; nullptr is ignored.
 void CloseDirectory(FolderHandle handle);
 

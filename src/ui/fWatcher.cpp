@@ -543,6 +543,20 @@ void TfrmWatcher::LogWriteFailed(int errorNumber) {
     ReportLogFailure(errorNumber, true);
 }
 
+void TfrmWatcher::ShowWatchNotice(const std::string& text) {
+    // Not modal, as the log warning: a batch is being handled right now.
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, QString::fromLatin1(AppConstants::ProductName),
+                        FromSystemText(text), QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("WatchNotice"));
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->setWindowModality(Qt::NonModal);
+    watchNoticeBox_ = box;
+    box->show();
+}
+
 void TfrmWatcher::ReportLogFailure(int errorNumber, bool watchGoesOn) {
     if (logFailureReported_) return;
     logFailureReported_ = true;

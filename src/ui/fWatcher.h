@@ -64,6 +64,8 @@ class TfrmWatcher : public QWidget, public PageSurface {
     QString ResultsAsText() const;
     // The warning about lost log lines, while it is open.
     QMessageBox* LogFailureNotice() const { return logFailureBox_; }
+    // The notice about the watch (the system's watch limit), while it is open.
+    QMessageBox* WatchNotice() const { return watchNoticeBox_; }
 
     QSize sizeHint() const override;
 
@@ -77,6 +79,7 @@ class TfrmWatcher : public QWidget, public PageSurface {
     void DeleteFirstRow() override;
     void SetChangeCountText(const std::string& text) override;
     void LogWriteFailed(int errorNumber) override;
+    void ShowWatchNotice(const std::string& text) override;
 
   public slots:
     void cmdBrowseClick();
@@ -103,6 +106,7 @@ class TfrmWatcher : public QWidget, public PageSurface {
     double StartTime = 0;
     bool logFailureReported_ = false;
     QPointer<QMessageBox> logFailureBox_;
+    QPointer<QMessageBox> watchNoticeBox_;
     QString lastBrowseFolder_;  // the folder last confirmed in this page's folder dialog
 
     // "Location to monitor"

@@ -149,28 +149,64 @@ TEST_F(ProcessChangesTest, CountStopsAtItsLargestValueInsteadOfWrapping) {
     EXPECT_EQ(page.changeCountText, "2147483647");
 }
 
-TEST_F(ProcessChangesTest, OverflowReportsTheFolderItselfWhenTheMaskLetsItThrough) {
-    const struct {
-        const char* mask;
-        bool reported;
-    } cases[] = {{"*", true}, {"", true}, {"*.*", true}, {"*.", true}, {"*.txt", false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string("mask ") + c.mask);
+// The mask is about file names; a lost change must never be silent, so the
+// overflow row shows whatever the mask.
+TEST_F(ProcessChangesTest, OverflowReportsTheFolderItselfWhateverTheMask) {
+    for (const char* m : {"*", "", "*.*", "*.", "*.txt", "report.doc"}) {
+        SCOPED_TRACE(std::string("mask ") + m);
         page = {};
-        mask = c.mask;
+        mask = m;
         changeCount = 0;
         outputToFile = 0;
         Run(std::vector<std::byte>(kChangeBufferSize));
-        if (c.reported) {
-            EXPECT_EQ(changeCount, 1);
-            ASSERT_EQ(page.rows.size(), 1u);
-            EXPECT_EQ(page.rows[0], (ResultRow{"6/14/2006 3:04:05 PM", "C:\\Data\\", "", "0",
-                                               "NT AUTHORITY\\SYSTEM"}));
-        } else {
-            EXPECT_EQ(changeCount, 0);
-            EXPECT_EQ(page.calls, (Calls{"MaxLines"}));
-        }
+        EXPECT_EQ(changeCount, 1);
+        ASSERT_EQ(page.rows.size(), 1u);
+        EXPECT_EQ(page.rows[0], (ResultRow{"6/14/2006 3:04:05 PM", "C:\\Data\\", "", "0",
+                                           "NT AUTHORITY\\SYSTEM"}));
     }
+}
+
+TEST_F(ProcessChangesTest, MarkOfAFolderBelowNamesItInTheOverflowRowsForm) {
+    syntax = &kPosixPathSyntax;
+    directory = "/data";
+    mask = "*.txt";
+    files.entries["/data/sub/deep/"] = {4096, "host\\alice"};
+    Run(BuildNotifyBuffer({{FILE_ACTION_ADDED, u"sub/x.bin"}, {0, u"sub/deep"}}));
+    ASSERT_EQ(page.rows.size(), 1u);
+    EXPECT_EQ(page.rows[0],
+              (ResultRow{"6/14/2006 3:04:05 PM", "/data/sub/deep/", "", "4096", "host\\alice"}));
+    EXPECT_EQ(LogText(), "6/14/2006 3:04:05 PM,\"/data/sub/deep/\",\"\",4096,\"host\\alice\"\r\n");
+    EXPECT_EQ(changeCount, 1);
+}
+
+// A system text whose "?" hides bytes it can give back for the look-up, as
+// the Linux one does for names that are not UTF-8.
+class LookupKeepingText : public test::FakeSystemText {
+  public:
+    std::string LookupName(const char16_t* text, std::size_t units) const override {
+        std::string bytes = FromUtf16(text, units);
+        for (std::size_t i = 0; i < units; ++i)
+            if (text[i] >= 0xDC80 && text[i] <= 0xDCFF)
+                bytes[i] = static_cast<char>(text[i] - 0xDC00);
+        return bytes;
+    }
+};
+
+TEST_F(ProcessChangesTest, NameShownWithMarksIsLookedUpByItsOwnBytes) {
+    LookupKeepingText lookupText;
+    syntax = &kPosixPathSyntax;
+    directory = "/data";
+    // Another file bears the displayed name: its facts must not be borrowed.
+    files.entries["/data/bad?.txt"] = {999, "host\\mallory"};
+    files.entries["/data/bad\xff.txt"] = {5, "host\\alice"};
+    BatchTarget target{directory, mask, page, outputToFile, logFormat, log, changeCount, logFailed};
+    BatchServices services{lookupText, files, *syntax, regional, [this] { return now; }};
+    const auto buffer = BuildNotifyBuffer({{FILE_ACTION_ADDED, u"bad\xDCFF.txt"}});
+    ProcessChangeBatch(buffer.data(), buffer.size(), currentRecord, target, services);
+    ASSERT_EQ(page.rows.size(), 1u);
+    EXPECT_EQ(page.rows[0],
+              (ResultRow{"6/14/2006 3:04:05 PM", "/data/bad?.txt", "Created", "5", "host\\alice"}));
+    EXPECT_EQ(files.queried, (Calls{"/data/bad\xff.txt"}));
 }
 
 TEST_F(ProcessChangesTest, RenameUnderAMaskReportsOnlyTheMatchingName) {

@@ -11,7 +11,7 @@
 namespace tarnwell {
 namespace {
 
-ChangeRecord Record(const char* fullPath, ChangeAction action, std::uint32_t size,
+ChangeRecord Record(const std::string& fullPath, ChangeAction action, std::uint32_t size,
                     const char* owner) {
     ChangeRecord r;
     r.FullPath = fullPath;
@@ -62,9 +62,11 @@ TEST(ResultOutputs, LogLinesByteForByte) {
          "6/14/2006 3:04:05 PM,\"C:\\Data\\\",\"\",1024,\"\"\r\n"},
         {"tab empty owner and word", LogFormatTab, Record("C:\\Data\\", 0, 1024, ""),
          "6/14/2006 3:04:05 PM\tC:\\Data\\\t\t.1024\t\r\n"},
-        {"csv writes quotes and commas unchanged", LogFormatCsv,
+        {"csv keeps commas and doubles quotes", LogFormatCsv,
          Record("C:\\a,\"b\".txt", 2, 7, "d\\x"),
-         "6/14/2006 3:04:05 PM,\"C:\\a,\"b\".txt\",\"Deleted\",7,\"d\\x\"\r\n"},
+         "6/14/2006 3:04:05 PM,\"C:\\a,\"\"b\"\".txt\",\"Deleted\",7,\"d\\x\"\r\n"},
+        {"tab keeps quotes", LogFormatTab, Record("/d/\"q\"", 2, 7, "h\\u"),
+         "6/14/2006 3:04:05 PM\t/d/\"q\"\tDeleted\t.7\th\\u\r\n"},
         {"any other format is tab", 7, Record("a", 5, 1, "o"),
          "6/14/2006 3:04:05 PM\ta\tRenamed - To\t.1\to\r\n"},
     };
@@ -73,6 +75,39 @@ TEST(ResultOutputs, LogLinesByteForByte) {
         std::string line = "kept:";
         FormatLogLine(line, c.format, stamp, c.record);
         EXPECT_EQ(line, std::string("kept:") + c.line);
+    }
+}
+
+// A Linux name may hold any byte but "/" and NUL. Whatever it holds, one
+// change is one line of exactly five fields.
+TEST(ResultOutputs, ControlBytesInANameCanNeitherBreakALineNorShiftAField) {
+    const std::string stamp = "6/14/2006 3:04:05 PM";
+    const struct {
+        const char* what;
+        std::string path;
+        const char* shown;  // in the list and in Tab
+        const char* csv;    // inside the quotes of a CSV field
+    } cases[] = {
+        {"forged line", "/d/x\r\n6/14/2006 3:04:06 PM,\"/etc/passwd\",\"Deleted\",0,\"\"",
+         "/d/x\\r\\n6/14/2006 3:04:06 PM,\"/etc/passwd\",\"Deleted\",0,\"\"",
+         "/d/x\\r\\n6/14/2006 3:04:06 PM,\"\"/etc/passwd\"\",\"\"Deleted\"\",0,\"\"\"\""},
+        {"tab", "/d/a\tb", "/d/a\\tb", "/d/a\\tb"},
+        {"other C0 bytes", std::string("/d/\x01\x1b[31m\x1f", 10), "/d/\\x01\\x1B[31m\\x1F",
+         "/d/\\x01\\x1B[31m\\x1F"},
+        {"quote", "/d/say \"hi\"", "/d/say \"hi\"", "/d/say \"\"hi\"\""},
+        {"no such byte: unchanged", "/d/caf\xc3\xa9 \\ 100%,x", "/d/caf\xc3\xa9 \\ 100%,x",
+         "/d/caf\xc3\xa9 \\ 100%,x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ChangeRecord record = Record(c.path, 1, 5, "h\\u");
+        std::string csv;
+        FormatLogLine(csv, LogFormatCsv, stamp, record);
+        EXPECT_EQ(csv, stamp + ",\"" + c.csv + "\",\"Created\",5,\"h\\u\"\r\n");
+        std::string tab;
+        FormatLogLine(tab, LogFormatTab, stamp, record);
+        EXPECT_EQ(tab, stamp + "\t" + c.shown + "\tCreated\t.5\th\\u\r\n");
+        EXPECT_EQ(FormatResultRow(stamp, record)[1], c.shown);
     }
 }
 

@@ -47,6 +47,34 @@ class LinuxFileQueriesTest : public ::testing::Test {
     std::unique_ptr<FileQueries> queries_ = MakeFileQueries();
 };
 
+TEST_F(LinuxFileQueriesTest, PathsLongerThanPathMaxAreLookedUpToo) {
+    // Made by descriptors: the full path is too long for one system call.
+    std::string path = dir_;
+    int at = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int i = 0; i < 20 && at >= 0; ++i) {
+        const std::string name = std::to_string(i) + std::string(240, 'd');
+        ASSERT_EQ(::mkdirat(at, name.c_str(), 0755), 0);
+        const int next = ::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(at);
+        at = next;
+        path += "/" + name;
+    }
+    ASSERT_GE(at, 0);
+    const int fd = ::openat(at, "deep.txt", O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "12345", 5), 5);
+    ::close(fd);
+    ::close(at);
+    path += "/deep.txt";
+    ASSERT_GT(path.size(), 4096u);
+    EXPECT_EQ(queries_->SizeOf(path), 5u);
+    EXPECT_EQ(queries_->OwnerOf(path), ExpectedOwner(::getuid()));
+    EXPECT_EQ(queries_->SizeOf(path + "-missing"), 0u);
+    EXPECT_EQ(queries_->OwnerOf(path + "-missing"), "");
+    // std::filesystem walks by full paths, which are too long here.
+    EXPECT_EQ(std::system(("rm -rf '" + dir_ + "'").c_str()), 0);
+}
+
 TEST_F(LinuxFileQueriesTest, SizeIsTheLow32BitsOfTheFileSize) {
     struct Case {
         off_t size;

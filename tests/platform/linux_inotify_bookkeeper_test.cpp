@@ -46,7 +46,9 @@ class Script {
             switch (command->kind) {
                 case BookkeeperCommand::Kind::AddWatch: {
                     added.push_back(command->path);
-                    if (tree.count(command->path) == 0) {
+                    if (refusals.count(command->path) != 0) {
+                        keeper.OnWatchResult(*command, -1, refusals[command->path]);
+                    } else if (tree.count(command->path) == 0) {
                         keeper.OnWatchResult(*command, -1, WatchResult::Unavailable);
                     } else if (wds.count(command->path) != 0) {
                         keeper.OnWatchResult(*command, wds[command->path], WatchResult::Added);
@@ -60,7 +62,10 @@ class Script {
                 }
                 case BookkeeperCommand::Kind::ListFolder:
                     listed.push_back(command->path);
-                    keeper.OnListed(*command, tree[command->path]);
+                    if (unlistable.count(command->path) != 0)
+                        keeper.OnListed(*command, {}, ListResult::Denied);
+                    else
+                        keeper.OnListed(*command, tree[command->path]);
                     break;
                 case BookkeeperCommand::Kind::RemoveWatch:
                     removed.insert(command->wd);
@@ -89,6 +94,8 @@ class Script {
     std::map<std::string, int> wds;
     int nextWd = 1;
     int watchLimit = 1000;
+    std::map<std::string, WatchResult> refusals;  // folders there but refused
+    std::set<std::string> unlistable;
     std::vector<std::string> added;
     std::vector<std::string> listed;
     std::set<int> removed;
@@ -191,6 +198,7 @@ TEST(InotifyBookkeeper, SetupFailsWhenTheRootOrTheWatchLimitFails) {
     limited.watchLimit = 2;
     limited.Start();
     EXPECT_TRUE(limited.keeper.Failed());
+    EXPECT_EQ(limited.keeper.RefusedByLimit(), 1u) << "counted for the notice";
 }
 
 TEST(InotifyBookkeeper, RenamePairedByCookieGivesFromThenTo) {
@@ -332,7 +340,7 @@ TEST(InotifyBookkeeper, ConsecutiveModifiedOfOneNameAreReportedOnce) {
     EXPECT_EQ(s.Batch(), (Changes{{kModified, "a"}, {kModified, "b"}, {kModified, "a"}}));
 }
 
-TEST(InotifyBookkeeper, OverflowAndLaterWatchLimitGiveAnEmptyRead) {
+TEST(InotifyBookkeeper, OverflowWalksTheTreeAgainQuietly) {
     Script s(true, FILE_NOTIFY_CHANGE_FILE_NAME);
     s.tree[""] = {{"a", true}};
     s.tree["a"] = {};
@@ -346,12 +354,171 @@ TEST(InotifyBookkeeper, OverflowAndLaterWatchLimitGiveAnEmptyRead) {
     s.Run();
     EXPECT_EQ(s.Batch(), (Changes{{kAdded, "x"}, {0, ""}}));
     EXPECT_EQ(s.wds.count("missed"), 1u);
+}
 
+TEST(InotifyBookkeeper, WatchLimitMarksTheFolderAndItIsTriedAgainAtTheNextWalk) {
+    Script s(true, FILE_NOTIFY_CHANGE_FILE_NAME);
+    s.tree[""] = {{"a", true}};
+    s.tree["a"] = {};
+    s.Start();
     s.watchLimit = static_cast<int>(s.wds.size());
+    s.tree["a"] = {{"new", true}, {"other", true}};
     s.tree["a/new"] = {};
+    s.tree["a/other"] = {};
     s.Event("a", IN_CREATE | IN_ISDIR, "new");
-    EXPECT_FALSE(s.keeper.Failed());
+    s.Event("a", IN_CREATE | IN_ISDIR, "other");
+    EXPECT_FALSE(s.keeper.Failed()) << "only the first read's setup fails at the limit";
+    EXPECT_EQ(s.Batch(), (Changes{{0, "a/new"}, {0, "a/other"}}));
+    EXPECT_EQ(s.keeper.RefusedByLimit(), 2u);
+
+    // Refused again at the walk after an overflow: no second mark.
+    s.keeper.OnEvent(InotifyEvent{-1, IN_Q_OVERFLOW, 0, ""});
+    s.Run();
     EXPECT_EQ(s.Batch(), (Changes{{0, ""}}));
+    EXPECT_EQ(s.keeper.RefusedByLimit(), 2u);
+
+    // The limit raised: the next walk watches them.
+    s.watchLimit = 1000;
+    s.keeper.OnEvent(InotifyEvent{-1, IN_Q_OVERFLOW, 0, ""});
+    s.Run();
+    EXPECT_EQ(s.Batch(), (Changes{{0, ""}}));
+    EXPECT_EQ(s.keeper.RefusedByLimit(), 0u);
+    s.Event("a/new", IN_CREATE, "f");
+    EXPECT_EQ(s.Batch(), (Changes{{kAdded, "a/new/f"}}));
+}
+
+TEST(InotifyBookkeeper, FolderThatCannotBeWatchedOrListedIsMarkedOncePerCause) {
+    Script s(true, kAllBits);
+    s.tree[""] = {{"locked", true}, {"unreadable", true}, {"nomem", true}};
+    s.tree["locked"] = {};
+    s.tree["unreadable"] = {{"below", true}};
+    s.tree["unreadable/below"] = {};
+    s.tree["nomem"] = {};
+    s.refusals["locked"] = WatchResult::Denied;
+    s.refusals["nomem"] = WatchResult::NoMemory;
+    s.unlistable.insert("unreadable");
+    s.Start();
+    EXPECT_FALSE(s.keeper.Failed());
+    EXPECT_EQ(s.Batch(), (Changes{{0, "locked"}, {0, "nomem"}, {0, "unreadable"}}));
+    EXPECT_EQ(s.wds.count("unreadable/below"), 0u);
+
+    s.keeper.OnEvent(InotifyEvent{-1, IN_Q_OVERFLOW, 0, ""});
+    s.Run();
+    EXPECT_EQ(s.Batch(), (Changes{{0, ""}})) << "each folder and cause is marked once";
+
+    // Watchable again, then refused again: that is news.
+    s.refusals.erase("locked");
+    s.keeper.OnEvent(InotifyEvent{-1, IN_Q_OVERFLOW, 0, ""});
+    s.Run();
+    EXPECT_EQ(s.Batch(), (Changes{{0, ""}}));
+    s.refusals["locked"] = WatchResult::Denied;
+    s.keeper.OnEvent(InotifyEvent{-1, IN_Q_OVERFLOW, 0, ""});
+    s.Run();
+    EXPECT_EQ(s.Batch(), (Changes{{0, ""}, {0, "locked"}}));
+}
+
+TEST(InotifyBookkeeper, FolderPublishedByARenameIsWatchedAndListedAtItsNewName) {
+    // mkdir .part; fill it; mv .part final: the watch for .part comes too late
+    // (the name is gone), so the folder is taken up at its new name, whatever
+    // it already holds reported as created, and marked.
+    Script s(true, kAllBits);
+    s.Start();
+    s.Event("", IN_CREATE | IN_ISDIR, ".part");
+    EXPECT_EQ(s.wds.count(".part"), 0u);
+    s.tree["final"] = {{"a.txt", false}, {"sub", true}};
+    s.tree["final/sub"] = {{"b.txt", false}};
+    s.Event("", IN_MOVED_FROM | IN_ISDIR, ".part", 5);
+    s.Event("", IN_MOVED_TO | IN_ISDIR, "final", 5);
+    EXPECT_EQ(s.Batch(), (Changes{{kAdded, ".part"},
+                                  {kFrom, ".part"},
+                                  {kTo, "final"},
+                                  {0, "final"},
+                                  {kAdded, "final/a.txt"},
+                                  {kAdded, "final/sub"},
+                                  {kAdded, "final/sub/b.txt"}}));
+    s.Event("final/sub", IN_MODIFY, "b.txt");
+    EXPECT_EQ(s.Batch(), (Changes{{kModified, "final/sub/b.txt"}}));
+}
+
+TEST(InotifyBookkeeper, RenameChainIsFollowedToTheNameThatStays) {
+    Script s(true, FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_FILE_NAME);
+    s.Start();
+    s.Event("", IN_CREATE | IN_ISDIR, ".a");
+    s.Event("", IN_MOVED_FROM | IN_ISDIR, ".a", 1);
+    s.Event("", IN_MOVED_TO | IN_ISDIR, ".b", 1);  // gone again before its watch
+    s.tree["c"] = {{"x", false}};
+    s.Event("", IN_MOVED_FROM | IN_ISDIR, ".b", 2);
+    s.Event("", IN_MOVED_TO | IN_ISDIR, "c", 2);
+    EXPECT_EQ(s.added, (std::vector<std::string>{"", ".a", ".b", "c"}));
+    EXPECT_EQ(s.Batch(), (Changes{{kAdded, ".a"},
+                                  {kFrom, ".a"},
+                                  {kTo, ".b"},
+                                  {kFrom, ".b"},
+                                  {kTo, "c"},
+                                  {0, "c"},
+                                  {kAdded, "c/x"}}));
+}
+
+TEST(InotifyBookkeeper, NameTakenAgainBeforeItsFirstCreationWasSeenLeavesNothingUnwatched) {
+    // mkdir .part; fill; mv .part final; mkdir .part, all before the reader
+    // takes up the first creation: the watch for ".part" lands on the second
+    // folder, and the rename then moves that name onto the wrong one.
+    Script s(true, FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_FILE_NAME);
+    s.Start();
+    s.tree[".part"] = {};
+    s.tree["final"] = {{"a", false}};
+    s.Event("", IN_CREATE | IN_ISDIR, ".part");
+    s.Event("", IN_MOVED_FROM | IN_ISDIR, ".part", 1);
+    s.Event("", IN_MOVED_TO | IN_ISDIR, "final", 1);
+    s.Event("", IN_CREATE | IN_ISDIR, ".part");
+    EXPECT_EQ(s.wds.count("final"), 1u) << "the published folder is watched";
+    s.Event("final", IN_CREATE, "b");
+    s.Event(".part", IN_CREATE, "c");
+    EXPECT_EQ(s.Batch(), (Changes{{kAdded, ".part"},
+                                  {kFrom, ".part"},
+                                  {kTo, "final"},
+                                  {kAdded, ".part"},
+                                  {0, "final"},
+                                  {kAdded, "final/a"},
+                                  {kAdded, "final/b"},
+                                  {kAdded, ".part/c"}}));
+}
+
+TEST(InotifyBookkeeper, OneFolderAtTwoNamesIsWatchedOnceWithoutEnd) {
+    // A bind mount shows one folder at two names; inotify gives one watch.
+    Script s(true, FILE_NOTIFY_CHANGE_FILE_NAME);
+    s.tree[""] = {{"a", true}, {"b", true}};
+    s.tree["a"] = {};
+    s.tree["b"] = {};
+    s.Run();  // nothing queued yet
+    s.keeper.Start();
+    int steps = 0;
+    while (auto command = s.keeper.NextCommand()) {
+        ASSERT_LT(++steps, 100) << "the watch goes back and forth";
+        if (command->kind == BookkeeperCommand::Kind::AddWatch) {
+            const int wd = command->path.empty() ? 1 : 2;  // a and b are one folder
+            s.keeper.OnWatchResult(*command, wd, WatchResult::Added);
+        } else if (command->kind == BookkeeperCommand::Kind::ListFolder) {
+            s.keeper.OnListed(*command, s.tree[command->path]);
+        }
+    }
+    EXPECT_FALSE(s.keeper.Failed());
+}
+
+TEST(InotifyBookkeeper, NewFolderDeletedBeforeItsWatchIsMarked) {
+    Script s(true, FILE_NOTIFY_CHANGE_DIR_NAME);
+    s.Start();
+    s.Event("", IN_CREATE | IN_ISDIR, "brief");
+    s.Event("", IN_DELETE | IN_ISDIR, "brief");
+    // A folder that was watched in time needs no mark.
+    s.tree["kept"] = {};
+    s.Event("", IN_CREATE | IN_ISDIR, "kept");
+    s.Event("", IN_DELETE | IN_ISDIR, "kept");
+    EXPECT_EQ(s.Batch(), (Changes{{kAdded, "brief"},
+                                  {kRemoved, "brief"},
+                                  {0, "brief"},
+                                  {kAdded, "kept"},
+                                  {kRemoved, "kept"}}));
 }
 
 TEST(InotifyBookkeeper, OnlyTheWatchedFolderItselfGoingAwayFails) {

@@ -5,6 +5,7 @@
 #include <locale.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <ctime>
 #include <string>
 
@@ -45,19 +46,33 @@ TEST(LinuxSystemText, FileNameBytesBecomeUtf16WithOneMarkPerBadByte) {
         {"sub/caf\xc3\xa9", u"sub/caf\u00e9"},
         {"x\xc3\xa9y\xff"
          "z.txt",
-         u"x\u00e9y?z.txt"},  // ASCII runs between a letter and a bad byte
+         u"x\u00e9y\xdcffz.txt"},  // ASCII runs between a letter and a bad byte
         {"\xf0\x9f\x98\x80", u"\U0001F600"},
         {"a\xff"
          "b",
-         u"a?b"},
-        {"\xc3", u"?"},            // cut short
-        {"\xc0\xaf", u"??"},       // overlong "/"
-        {"\xed\xa0\x80", u"???"},  // an encoded surrogate
+         u"a\xdcff"
+         u"b"},
+        {"\xc3", u"\xdcc3"},                      // cut short
+        {"\xc0\xaf", u"\xdcc0\xdcaf"},            // overlong "/"
+        {"\xed\xa0\x80", u"\xdced\xdca0\xdc80"},  // an encoded surrogate
         {"\xe2\x82"
          "x",
-         u"??x"},  // a sequence broken off by an ASCII byte
+         u"\xdce2\xdc82"
+         u"x"},  // a sequence broken off by an ASCII byte
     };
-    for (const Case& c : cases) EXPECT_EQ(BytesToUtf16(c.in), c.out) << c.in;
+    // Each bad byte travels as U+DC00 + byte: shown as "?", and given back
+    // whole for looking the file up.
+    const auto text = MakeSystemText();
+    for (const Case& c : cases) {
+        const std::u16string units = BytesToUtf16(c.in);
+        EXPECT_EQ(units, c.out) << c.in;
+        EXPECT_EQ(text->LookupName(units.data(), units.size()), c.in);
+        const std::string shown = text->FromUtf16(units.data(), units.size());
+        const std::size_t bad = static_cast<std::size_t>(std::count_if(
+            c.out.begin(), c.out.end(), [](char16_t u) { return u >= 0xDC80 && u <= 0xDCFF; }));
+        EXPECT_EQ(static_cast<std::size_t>(std::count(shown.begin(), shown.end(), '?')), bad)
+            << c.in;
+    }
 }
 
 TEST(LinuxSystemText, UpperCaseIsUnicodeAwareAndLeavesBadBytes) {

@@ -116,6 +116,7 @@ class WatcherPageTest : public QObject {
     void theClockReadsHundredHoursAfterHundredHours();
     void aMissingFolderEndsInNotRunningAfterCannotOpen();
     void aLogThatCannotBeWrittenIsReportedOnce();
+    void aWatchNoticeIsShownAsPlainTextWithoutStoppingAnything();
     void browseRemembersTheLastConfirmedFolder();
     void theGroupsReflowSoTheyFitTheWidth_data();
     void theGroupsReflowSoTheyFitTheWidth();
@@ -586,6 +587,23 @@ void WatcherPageTest::aLogThatCannotBeWrittenIsReportedOnce() {
     QVERIFY2(notice.text.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))),
              qPrintable(notice.text));
     QCOMPARE(page_->findChildren<QMessageBox*>(QStringLiteral("LogFailureNotice")).size(), 1);
+    MessageBoxAnswerer::PressOk(notice.box);
+}
+
+void WatcherPageTest::aWatchNoticeIsShownAsPlainTextWithoutStoppingAnything() {
+    MessageBoxAnswerer answerer([](const test::SeenBox&) { return false; });
+    StartOn(folder_->path());
+    // The text comes from the system's side and is never read as markup.
+    page_->ShowWatchNotice("2 folders below <b>x</b> could not be watched");
+    QTRY_COMPARE(answerer.seen.size(), 1);
+    const test::SeenBox notice = answerer.seen.front();
+    QCOMPARE(notice.caption, QStringLiteral("Tarnwell"));
+    QCOMPARE(notice.icon, QMessageBox::Warning);
+    QVERIFY(!notice.modal);
+    QCOMPARE(notice.text, QStringLiteral("2 folders below <b>x</b> could not be watched"));
+    QCOMPARE(notice.box->textFormat(), Qt::PlainText);
+    QCOMPARE(page_->WatchNotice(), notice.box.data());
+    QCOMPARE(Control<QLabel>(page_.get(), "lblStatus")->text(), QStringLiteral("Running"));
     MessageBoxAnswerer::PressOk(notice.box);
 }
 

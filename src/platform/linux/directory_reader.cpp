@@ -5,11 +5,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <limits.h>
+#include <linux/openat2.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -22,6 +23,7 @@
 #include "engine/notify_record_writer.h"
 #include "platform/linux/inotify_bookkeeper.h"
 #include "platform/linux/utf8.h"
+#include "platform/linux/watch_limit_notice.h"
 
 namespace tarnwell {
 
@@ -72,94 +74,204 @@ constexpr std::size_t kMaxQueuedBytes = 8 << 20;
 constexpr int kPartnerWaitMs = 10;
 
 struct QueuedRecord {
-    std::uint32_t action = 0;  // 0: an overflow, a read with no records
+    std::uint32_t action = 0;  // 0: a mark; with no name an overflow, a read with no records
     std::u16string name;
 };
+
+// Without a parent to watch, whether the watched folder was deleted is
+// looked at this often.
+constexpr int kRootCheckMs = 1000;
+
+std::string ProcFdPath(int fd) {
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+// One step of a walk below an open folder that follows no symbolic link: a
+// folder in the tree that is replaced by a link must not lead the watch
+// outside the tree.
+int OpenStep(int at, const std::string& relative, int flags) {
+    static std::atomic<bool> noOpenat2{false};
+    if (!noOpenat2.load(std::memory_order_relaxed)) {
+        open_how how{};
+        how.flags = static_cast<std::uint64_t>(flags | O_CLOEXEC | O_NOFOLLOW);
+        how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
+        const long fd = ::syscall(SYS_openat2, at, relative.c_str(), &how, sizeof how);
+        if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) return static_cast<int>(fd);
+        // A kernel before 5.6, or a sandbox that forbids the call.
+        noOpenat2.store(true, std::memory_order_relaxed);
+    }
+    // One part at a time, none of them followed if it is a link.
+    int current = at;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t slash = relative.find('/', from);
+        const bool last = slash == std::string::npos;
+        const std::string part = relative.substr(from, last ? std::string::npos : slash - from);
+        const int next = ::openat(current, part.c_str(),
+                                  (last ? flags : O_PATH | O_DIRECTORY) | O_CLOEXEC | O_NOFOLLOW);
+        const int error = errno;
+        if (current != at) ::close(current);
+        if (next < 0) {
+            errno = error;
+            return -1;
+        }
+        if (last) return next;
+        current = next;
+        from = slash + 1;
+    }
+}
+
+// Opens `relative` below the folder open as `root`. Every folder is reached
+// from the watched folder's descriptor, never by its full path: the full path
+// may be longer than the system takes in one call, and a folder above the
+// watched one may have been renamed since the watch began. A path longer
+// than one call takes is walked in pieces.
+int OpenBelow(int root, const std::string& relative, int flags) {
+    constexpr std::size_t kPiece = 2048;  // well below PATH_MAX, above NAME_MAX
+    int at = root;
+    std::size_t from = 0;
+    for (;;) {
+        std::size_t end = relative.size();
+        if (end - from > kPiece) {
+            end = relative.rfind('/', from + kPiece);
+            if (end == std::string::npos || end <= from) end = relative.find('/', from + kPiece);
+            if (end == std::string::npos) end = relative.size();
+        }
+        const bool last = end == relative.size();
+        const int fd =
+            OpenStep(at, relative.substr(from, end - from), last ? flags : O_PATH | O_DIRECTORY);
+        const int error = errno;
+        if (at != root) ::close(at);
+        if (fd < 0) {
+            errno = error;
+            return -1;
+        }
+        if (last) return fd;
+        at = fd;
+        from = end + 1;
+    }
+}
 
 }  // namespace
 
 class DirectoryHandleImpl {
   public:
-    DirectoryHandleImpl(int fd, std::string path) : folderFd(fd), watchBase(std::move(path)) {}
+    explicit DirectoryHandleImpl(int fd) : rootFd(fd) {}
     ~DirectoryHandleImpl() {
         if (inotifyFd >= 0) ::close(inotifyFd);
-        if (folderFd >= 0) ::close(folderFd);
+        if (rootFd >= 0) ::close(rootFd);
     }
 
     ReadOutcome Read(std::byte* buffer, std::size_t size, bool subtree, std::uint32_t filter,
                      const StopSignal& stop);
+    std::string TakeNotice();
 
   private:
     bool Setup(bool subtree, std::uint32_t filter);
+    void WatchParent();
+    bool RootGone() const;
     void Drain();
     bool ReadEvents(bool& drained);
     void RunCommands();
-    std::vector<FolderEntry> List(const std::string& relative) const;
-    std::string FullPath(const std::string& relative) const {
-        if (relative.empty())
-            return folderFd >= 0 ? "/proc/self/fd/" + std::to_string(folderFd) : watchBase;
-        return watchBase + "/" + relative;
-    }
+    WatchResult AddWatch(const std::string& relative, int& wd);
+    ListResult List(const std::string& relative, std::vector<FolderEntry>& entries) const;
     void Collect();
     void Fill(std::byte* buffer, std::size_t size);
 
-    // Open from OpenDirectory to the end of the first read's setup only: while
-    // a descriptor holds the folder, its deletion sends no IN_DELETE_SELF.
-    int folderFd;
-    // Where the watched folder is: its real path as the open descriptor saw it
-    // at the setup (the path it was opened by when that cannot be read). The
-    // watched folder cannot move without failing the read, so it stays right.
-    std::string watchBase;
+    // Open for the whole run: every folder below is reached from it. While it
+    // is open, deleting the folder sends no IN_DELETE_SELF; the watch on the
+    // folder above (parentWd) or a look now and then finds a deletion instead.
+    int rootFd;
     int inotifyFd = -1;
+    int parentWd = -1;
     std::unique_ptr<InotifyBookkeeper> keeper;
     bool failed = false;
+    bool noticeGiven = false;
     std::deque<QueuedRecord> queue;
     std::size_t queuedBytes = 0;
     alignas(inotify_event) char events[64 * 1024];
 };
 
 bool DirectoryHandleImpl::Setup(bool subtree, std::uint32_t filter) {
-    const std::string proc = "/proc/self/fd/" + std::to_string(folderFd);
-    char real[PATH_MAX + 1];
-    const ssize_t n = ::readlink(proc.c_str(), real, PATH_MAX);
-    struct stat viaPath {};
-    struct stat opened {};
-    if (n > 0 && real[0] == '/' && ::fstat(folderFd, &opened) == 0) {
-        real[n] = '\0';
-        if (::stat(real, &viaPath) == 0 && viaPath.st_ino == opened.st_ino &&
-            viaPath.st_dev == opened.st_dev)
-            watchBase = real;
-    }
     inotifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (inotifyFd < 0) return false;
     keeper = std::make_unique<InotifyBookkeeper>(subtree, filter);
     keeper->Start();
     RunCommands();
-    ::close(folderFd);
-    folderFd = -1;
-    return !keeper->Failed();
+    if (keeper->Failed()) return false;
+    WatchParent();
+    // Folders the setup could not watch are marked at once, not at the first
+    // change that happens to come.
+    Collect();
+    return true;
+}
+
+// The folder above the watched one reports the watched folder's deletion by
+// name (its own IN_DELETE_SELF waits for rootFd to close). The name itself
+// is not compared: the folder may have been renamed since, and the link count
+// of the open folder says whether it is gone.
+void DirectoryHandleImpl::WatchParent() {
+    struct stat root {};
+    struct stat parent {};
+    const std::string above = ProcFdPath(rootFd) + "/..";
+    if (::fstat(rootFd, &root) != 0 || ::stat(above.c_str(), &parent) != 0) return;
+    if (root.st_dev == parent.st_dev && root.st_ino == parent.st_ino) return;  // "/"
+    const int wd =
+        ::inotify_add_watch(inotifyFd, above.c_str(), IN_DELETE | IN_ONLYDIR | IN_MASK_ADD);
+    // The same folder watched twice gives the same descriptor (hence
+    // IN_MASK_ADD): one inside the tree keeps its own mask and meaning.
+    if (wd >= 0 && keeper->IsWatchDescriptor(wd)) return;
+    parentWd = wd;
+}
+
+bool DirectoryHandleImpl::RootGone() const {
+    struct stat st {};
+    return ::fstat(rootFd, &st) == 0 && st.st_nlink == 0;
+}
+
+WatchResult DirectoryHandleImpl::AddWatch(const std::string& relative, int& wd) {
+    wd = -1;
+    const int fd = relative.empty() ? rootFd : OpenBelow(rootFd, relative, O_PATH | O_DIRECTORY);
+    if (fd < 0) {
+        // ELOOP: the entry is a link now; ENOTDIR: no folder any more.
+        if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return WatchResult::Unavailable;
+        return WatchResult::Denied;
+    }
+    // The descriptor's link in /proc is followed to the folder itself, which
+    // works at any depth and whatever happened to the folders above.
+    wd = ::inotify_add_watch(inotifyFd, ProcFdPath(fd).c_str(), keeper->WatchMask() | IN_ONLYDIR);
+    const int error = errno;
+    if (fd != rootFd) ::close(fd);
+    if (wd >= 0) return WatchResult::Added;
+    switch (error) {
+        case ENOSPC:
+            return WatchResult::LimitReached;
+        case ENOMEM:
+            return WatchResult::NoMemory;
+        case ENOENT:
+        case ENOTDIR:
+            return WatchResult::Unavailable;
+        default:
+            return WatchResult::Denied;
+    }
 }
 
 void DirectoryHandleImpl::RunCommands() {
+    std::vector<FolderEntry> entries;
     while (auto command = keeper->NextCommand()) {
         switch (command->kind) {
             case BookkeeperCommand::Kind::AddWatch: {
-                std::uint32_t mask = keeper->WatchMask() | IN_ONLYDIR;
-                // The watched folder may be reached through a link; the
-                // folders below it are watched only as themselves.
-                if (!command->path.empty()) mask |= IN_DONT_FOLLOW;
-                const int wd =
-                    ::inotify_add_watch(inotifyFd, FullPath(command->path).c_str(), mask);
-                WatchResult result = WatchResult::Added;
-                if (wd < 0)
-                    result = (errno == ENOSPC || errno == ENOMEM) ? WatchResult::LimitReached
-                                                                  : WatchResult::Unavailable;
+                int wd = -1;
+                const WatchResult result = AddWatch(command->path, wd);
                 keeper->OnWatchResult(*command, wd, result);
                 break;
             }
-            case BookkeeperCommand::Kind::ListFolder:
-                keeper->OnListed(*command, List(command->path));
+            case BookkeeperCommand::Kind::ListFolder: {
+                entries.clear();
+                const ListResult result = List(command->path, entries);
+                keeper->OnListed(*command, entries, result);
                 break;
+            }
             case BookkeeperCommand::Kind::RemoveWatch:
                 ::inotify_rm_watch(inotifyFd, command->wd);
                 break;
@@ -167,22 +279,30 @@ void DirectoryHandleImpl::RunCommands() {
     }
 }
 
-std::vector<FolderEntry> DirectoryHandleImpl::List(const std::string& relative) const {
-    std::vector<FolderEntry> entries;
-    // The watched folder is listed through its open descriptor: its path in
-    // /proc is a link, which O_NOFOLLOW would refuse, and then no folder that
-    // existed before the watch would ever be watched.
-    const int fd =
-        relative.empty() && folderFd >= 0
-            ? ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-            : ::open(FullPath(relative).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return entries;
+ListResult DirectoryHandleImpl::List(const std::string& relative,
+                                     std::vector<FolderEntry>& entries) const {
+    const int fd = relative.empty() ? ::openat(rootFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                    : OpenBelow(rootFd, relative, O_RDONLY | O_DIRECTORY);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return ListResult::Gone;
+        return ListResult::Denied;
+    }
     DIR* dir = ::fdopendir(fd);
     if (dir == nullptr) {
         ::close(fd);
-        return entries;
+        return ListResult::Denied;
     }
-    while (const dirent* entry = ::readdir(dir)) {
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) {
+            // A folder deleted while listed reads as empty; any other error
+            // leaves entries unknown.
+            const int error = errno;
+            ::closedir(dir);
+            if (error != 0 && error != ENOENT) return ListResult::Denied;
+            return ListResult::Listed;
+        }
         const std::string_view name = entry->d_name;
         if (name == "." || name == "..") continue;
         bool isFolder = entry->d_type == DT_DIR;
@@ -193,8 +313,6 @@ std::vector<FolderEntry> DirectoryHandleImpl::List(const std::string& relative) 
         }
         entries.push_back(FolderEntry{std::string(name), isFolder});
     }
-    ::closedir(dir);
-    return entries;
 }
 
 // Reads one chunk of events and hands them to the bookkeeper. False on a read
@@ -215,14 +333,22 @@ bool DirectoryHandleImpl::ReadEvents(bool& drained) {
     for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
         inotify_event header;
         std::memcpy(&header, events + at, sizeof header);
+        at += static_cast<ssize_t>(sizeof header + header.len);
+        if (header.wd == parentWd && parentWd >= 0) {
+            // Files come and go beside the watched folder; only a folder's
+            // deletion can be its own.
+            if ((header.mask & (IN_ISDIR | IN_IGNORED)) && RootGone()) keeper->OnRootGone();
+            // That watch is gone: the link count is looked at now and then.
+            if (header.mask & IN_IGNORED) parentWd = -1;
+            continue;
+        }
         event.wd = header.wd;
         event.mask = header.mask;
         event.cookie = header.cookie;
-        const char* name = events + at + sizeof header;
+        const char* name = events + at - header.len;
         event.name.assign(name, ::strnlen(name, header.len));
         keeper->OnEvent(event);
         RunCommands();
-        at += static_cast<ssize_t>(sizeof header + header.len);
     }
     return true;
 }
@@ -265,7 +391,8 @@ void DirectoryHandleImpl::Fill(std::byte* buffer, std::size_t size) {
     NotifyRecordWriter writer(buffer, size);
     while (!queue.empty()) {
         const QueuedRecord& record = queue.front();
-        const bool deliverable = record.action != 0 && writer.Fits(record.name.size());
+        const bool overflow = record.action == 0 && record.name.empty();
+        const bool deliverable = !overflow && writer.Fits(record.name.size());
         if (!deliverable && !writer.Empty()) break;  // the next read starts with it
         if (deliverable) writer.Append(record.action, record.name);
         queuedBytes -= NotifyRecordWriter::RecordSize(record.name.size());
@@ -301,10 +428,14 @@ ReadOutcome DirectoryHandleImpl::Read(std::byte* buffer, std::size_t size, bool 
         pollfd fds[2] = {{inotifyFd, POLLIN, 0},
                          {static_cast<int>(stop.NativeHandle()), POLLIN, 0}};
         const nfds_t count = fds[1].fd >= 0 ? 2 : 1;
-        const int ready = ::poll(fds, count, -1);
+        const int ready = ::poll(fds, count, parentWd >= 0 ? -1 : kRootCheckMs);
         if (ready < 0) {
             if (errno == EINTR) continue;
             return ReadOutcome::Failed;
+        }
+        if (ready == 0) {
+            if (RootGone()) failed = true;
+            continue;
         }
         if (stop.Raised() || (count == 2 && fds[1].revents != 0)) return ReadOutcome::Interrupted;
         if (fds[0].revents & (POLLERR | POLLNVAL)) return ReadOutcome::Failed;
@@ -312,11 +443,21 @@ ReadOutcome DirectoryHandleImpl::Read(std::byte* buffer, std::size_t size, bool 
     }
 }
 
+std::string DirectoryHandleImpl::TakeNotice() {
+    if (noticeGiven || !keeper || keeper->RefusedByLimit() == 0) return {};
+    noticeGiven = true;
+    return WatchLimitNotice(keeper->RefusedByLimit(), ReadMaxUserWatches());
+}
+
 FolderHandle OpenDirectory(const std::string& path) {
     if (path.empty()) return nullptr;
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return nullptr;
-    return new DirectoryHandleImpl(fd, path);
+    return new DirectoryHandleImpl(fd);
+}
+
+std::string TakeReadNotice(FolderHandle handle) {
+    return handle == nullptr ? std::string() : handle->TakeNotice();
 }
 
 ReadOutcome ReadDirectoryChanges(FolderHandle handle, std::byte* buffer, std::size_t size,

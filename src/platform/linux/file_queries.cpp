@@ -1,5 +1,6 @@
 #include "platform/file_queries.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +12,36 @@
 
 namespace tarnwell {
 namespace {
+
+// stat, also for a path longer than the system takes in one call: the watch
+// reports changes at any depth, and their size and owner must not turn into
+// 0 and nothing below some 4096 bytes. Such a path is walked in pieces.
+int StatPath(const std::string& path, struct stat& st) {
+    if (::stat(path.c_str(), &st) == 0) return 0;
+    if (errno != ENAMETOOLONG || path.empty() || path[0] != '/') return -1;
+    constexpr std::size_t kPiece = 2048;  // well below PATH_MAX, above NAME_MAX
+    int at = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    std::size_t from = 1;
+    while (at >= 0) {
+        std::size_t end = path.size();
+        if (end - from > kPiece) {
+            end = path.rfind('/', from + kPiece);
+            if (end == std::string::npos || end <= from) break;
+        }
+        const std::string piece = path.substr(from, end - from);
+        if (end == path.size()) {
+            const int rc = ::fstatat(at, piece.c_str(), &st, 0);
+            ::close(at);
+            return rc;
+        }
+        const int next = ::openat(at, piece.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        ::close(at);
+        at = next;
+        from = end + 1;
+    }
+    if (at >= 0) ::close(at);
+    return -1;
+}
 
 // Account names are cached from one batch to the next only, so a renamed
 // account shows its new name from the next batch on.
@@ -24,7 +55,7 @@ class LinuxFileQueries final : public FileQueries {
 
     std::uint32_t SizeOf(const std::string& path) override {
         sized_.path = path;  // keeps its storage from record to record
-        sized_.found = ::stat(path.c_str(), &sized_.st) == 0;
+        sized_.found = StatPath(path, sized_.st) == 0;
         sizedValid_ = true;
         if (!sized_.found) return 0;
         return static_cast<std::uint32_t>(static_cast<std::uint64_t>(sized_.st.st_size) &
@@ -41,7 +72,7 @@ class LinuxFileQueries final : public FileQueries {
         if (reuse) {
             if (!sized_.found) return {};
             st = sized_.st;
-        } else if (::stat(path.c_str(), &st) != 0) {
+        } else if (StatPath(path, st) != 0) {
             return {};
         }
         const std::string* host = Host();

@@ -48,18 +48,62 @@ std::optional<BookkeeperCommand> InotifyBookkeeper::NextCommand() {
 
 void InotifyBookkeeper::OnWatchResult(const BookkeeperCommand& command, int wd,
                                       WatchResult result) {
-    const bool isRoot = command.path.empty();
+    const std::string& path = command.path;
     if (result != WatchResult::Added) {
-        if (isRoot || (command.setup && result == WatchResult::LimitReached)) {
+        if (path.empty() || (command.setup && result == WatchResult::LimitReached)) {
+            // Counted, so that the user can be told why the read fails.
+            if (result == WatchResult::LimitReached) refusedByLimit_.insert(path);
             failed_ = true;
-        } else if (result == WatchResult::LimitReached) {
-            // Changes in that folder would go unseen: the engine must be told.
-            PushOverflow();
+            return;
+        }
+        switch (result) {
+            case WatchResult::LimitReached:
+                refusedByLimit_.insert(path);
+                PushMark(path, MarkCause::LimitReached);
+                break;
+            case WatchResult::NoMemory:
+                PushMark(path, MarkCause::NoMemory);
+                break;
+            case WatchResult::Denied:
+                PushMark(path, MarkCause::Refused);
+                break;
+            case WatchResult::Unavailable:
+                // Gone before it could be watched. A rename brings it back at
+                // its new name; a deletion must still say that what happened
+                // inside it went unseen.
+                if (command.report) missed_.insert(path);
+                break;
+            case WatchResult::Added:
+                break;
         }
         return;
     }
-    if (isRoot) rootWd_ = wd;
-    folders_[wd] = command.path;
+    if (!marked_.empty() || !refusedByLimit_.empty()) {
+        // Watched now: a later failure is news again.
+        refusedByLimit_.erase(path);
+        for (MarkCause cause :
+             {MarkCause::Refused, MarkCause::LimitReached, MarkCause::NoMemory, MarkCause::Late})
+            marked_.erase(MarkKey(path, cause));
+    }
+    if (command.late) PushMark(path, MarkCause::Late);
+    if (path.empty()) rootWd_ = wd;
+    std::string& known = folders_[wd];
+    // Not for a look that is itself a second one: one folder seen at two
+    // names (a bind mount inside the tree) would otherwise send the watch
+    // back and forth between them for ever.
+    if (subtree_ && !command.late && !path.empty() && !known.empty() && known != path) {
+        // This folder was known under another name. Either the rename that
+        // took it there is still to come, or a folder was watched under a
+        // name that another one has taken since (mkdir .part; mv .part final;
+        // mkdir .part, all before the first creation was seen), and then
+        // the other name was moved onto the wrong folder. Whatever stands at
+        // the other name now is looked at again, so it is not left unwatched.
+        const std::string other = known;
+        known = path;
+        WatchFolder(other, true, true);
+    } else {
+        known = path;
+    }
     if (subtree_) {
         BookkeeperCommand list = command;
         list.kind = BookkeeperCommand::Kind::ListFolder;
@@ -68,7 +112,14 @@ void InotifyBookkeeper::OnWatchResult(const BookkeeperCommand& command, int wd,
 }
 
 void InotifyBookkeeper::OnListed(const BookkeeperCommand& command,
-                                 const std::vector<FolderEntry>& entries) {
+                                 const std::vector<FolderEntry>& entries, ListResult result) {
+    if (result == ListResult::Denied) {
+        // Its subfolders cannot be found, so nothing below it is watched.
+        PushMark(command.path, MarkCause::Unlistable);
+        return;
+    }
+    if (result == ListResult::Gone) return;
+    if (!marked_.empty()) marked_.erase(MarkKey(command.path, MarkCause::Unlistable));
     if (!command.path.empty()) ownAccess_.insert(command.path);
     for (const FolderEntry& entry : entries) {
         const std::string path = Join(command.path, entry.name);
@@ -76,12 +127,7 @@ void InotifyBookkeeper::OnListed(const BookkeeperCommand& command,
             listed_.insert(path);
             if (Wants(entry.isFolder)) Push(FILE_ACTION_ADDED, path);
         }
-        if (entry.isFolder) {
-            BookkeeperCommand watch = command;
-            watch.kind = BookkeeperCommand::Kind::AddWatch;
-            watch.path = path;
-            commands_.push_back(watch);
-        }
+        if (entry.isFolder) WatchFolder(path, command.report, false, command.setup);
     }
 }
 
@@ -91,9 +137,8 @@ void InotifyBookkeeper::OnEvent(const InotifyEvent& event) {
         // Folders created while events were lost have no watch yet, and
         // renamed ones may sit under old paths: walk the tree again, silently.
         if (subtree_ && !failed_) {
-            BookkeeperCommand resync;
-            resync.kind = BookkeeperCommand::Kind::AddWatch;
-            commands_.push_back(resync);
+            missed_.clear();
+            WatchFolder({}, false, false);
         }
         return;
     }
@@ -120,16 +165,14 @@ void InotifyBookkeeper::OnEvent(const InotifyEvent& event) {
     if (event.mask & IN_CREATE) {
         if (listed_.erase(path) != 0) return;
         if (Wants(isFolder)) Push(FILE_ACTION_ADDED, path);
-        if (isFolder && subtree_) {
-            BookkeeperCommand watch;
-            watch.kind = BookkeeperCommand::Kind::AddWatch;
-            watch.path = path;
-            watch.report = true;
-            commands_.push_back(watch);
-        }
+        if (isFolder && subtree_) WatchFolder(path, true, false);
     } else if (event.mask & IN_DELETE) {
         listed_.erase(path);
         if (Wants(isFolder)) Push(FILE_ACTION_REMOVED, path);
+        if (isFolder) {
+            refusedByLimit_.erase(path);
+            if (missed_.erase(path) != 0) PushMark(path, MarkCause::Late);
+        }
     } else if (event.mask & IN_MOVED_FROM) {
         listed_.erase(path);
         Item item;
@@ -148,7 +191,16 @@ void InotifyBookkeeper::OnEvent(const InotifyEvent& event) {
             Item& item = *it;
             if (!item.unpaired || item.cookie != event.cookie) continue;
             item.unpaired = false;
-            if (isFolder && subtree_) RenameSubtree(item.change.path, path);
+            if (isFolder && subtree_) {
+                // A folder renamed before its watch could be added (published
+                // by a rename, or renamed again at once) has none: it is
+                // watched at its new name and listed like a new folder.
+                const bool watched = IsWatched(item.change.path);
+                missed_.erase(item.change.path);
+                refusedByLimit_.erase(item.change.path);
+                RenameSubtree(item.change.path, path);
+                if (!watched) WatchFolder(path, true, true);
+            }
             if (Wants(isFolder)) {
                 item.renamedTo = WatchChange{FILE_ACTION_RENAMED_NEW_NAME, path};
             } else {
@@ -158,12 +210,7 @@ void InotifyBookkeeper::OnEvent(const InotifyEvent& event) {
         }
         // Moved in from outside the tree: its contents were not created here.
         if (Wants(isFolder)) Push(FILE_ACTION_ADDED, path);
-        if (isFolder && subtree_) {
-            BookkeeperCommand watch;
-            watch.kind = BookkeeperCommand::Kind::AddWatch;
-            watch.path = path;
-            commands_.push_back(watch);
-        }
+        if (isFolder && subtree_) WatchFolder(path, false, false);
     } else {
         bool wanted = false;
         if ((event.mask & IN_MODIFY) &&
@@ -229,15 +276,53 @@ void InotifyBookkeeper::Push(std::uint32_t action, const std::string& path) {
 void InotifyBookkeeper::PushOverflow() {
     if (!items_.empty()) {
         const Item& last = items_.back();
-        if (!last.unpaired && last.emit && last.change.action == 0) return;
+        if (!last.unpaired && last.emit && last.change.action == 0 && last.change.path.empty())
+            return;
     }
     Item item;
     item.change = {0, {}};
     items_.push_back(std::move(item));
 }
 
+std::string InotifyBookkeeper::MarkKey(const std::string& path, MarkCause cause) {
+    std::string key(1, static_cast<char>('0' + static_cast<int>(cause)));
+    key += path;
+    return key;
+}
+
+void InotifyBookkeeper::PushMark(const std::string& path, MarkCause cause) {
+    if (path.empty()) {
+        PushOverflow();
+        return;
+    }
+    if (!marked_.insert(MarkKey(path, cause)).second) return;
+    Item item;
+    item.change = {0, path};
+    items_.push_back(std::move(item));
+}
+
+void InotifyBookkeeper::WatchFolder(const std::string& path, bool report, bool late, bool setup) {
+    BookkeeperCommand watch;
+    watch.kind = BookkeeperCommand::Kind::AddWatch;
+    watch.path = path;
+    watch.report = report;
+    watch.late = late;
+    watch.setup = setup;
+    commands_.push_back(std::move(watch));
+}
+
+bool InotifyBookkeeper::IsWatched(const std::string& path) const {
+    for (const auto& [wd, folder] : folders_)
+        if (folder == path) return true;
+    return false;
+}
+
 void InotifyBookkeeper::ResolveAsMovedOut(Item& item) {
     item.unpaired = false;
+    if (item.isFolder) {
+        missed_.erase(item.change.path);
+        refusedByLimit_.erase(item.change.path);
+    }
     item.change.action = FILE_ACTION_REMOVED;
     item.emit = Wants(item.isFolder);
     if (!item.isFolder || !subtree_) return;

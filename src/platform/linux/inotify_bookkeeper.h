@@ -30,8 +30,9 @@ struct FolderEntry {
     bool isFolder = false;
 };
 
-// One record for the read buffer. Action 0 is an overflow: a read that
-// returns no records.
+// One record for the read buffer. Action 0 is a mark: changes below `path`
+// may be missing. With an empty path (the watched folder itself) it is an
+// overflow, a read that returns no records.
 struct WatchChange {
     std::uint32_t action = 0;
     std::string path;  // relative to the watched folder, "/" between parts
@@ -53,12 +54,23 @@ struct BookkeeperCommand {
     bool report = false;
     // Part of the first read's setup, where hitting the watch limit fails the read.
     bool setup = false;
+    // A folder watched only after it appeared (under a new name, or at a name
+    // looked at again): whatever happened inside it before was not seen.
+    bool late = false;
 };
 
 enum class WatchResult {
     Added,         // wd holds the descriptor
-    LimitReached,  // ENOSPC / ENOMEM: the user's watch limit
-    Unavailable    // the folder is gone or cannot be watched
+    LimitReached,  // ENOSPC: the user's watch limit (fs.inotify.max_user_watches)
+    NoMemory,      // ENOMEM: the kernel had no memory for the watch
+    Denied,        // no permission, or any other refusal of a folder that is there
+    Unavailable    // the folder is gone, or is no folder any more
+};
+
+enum class ListResult {
+    Listed,
+    Gone,   // the folder is no longer there
+    Denied  // there, but it cannot be read
 };
 
 class InotifyBookkeeper {
@@ -73,7 +85,8 @@ class InotifyBookkeeper {
     std::optional<BookkeeperCommand> NextCommand();
     void OnWatchResult(const BookkeeperCommand& command, int wd, WatchResult result);
     // `entries` is empty when the folder could not be listed.
-    void OnListed(const BookkeeperCommand& command, const std::vector<FolderEntry>& entries);
+    void OnListed(const BookkeeperCommand& command, const std::vector<FolderEntry>& entries,
+                  ListResult result = ListResult::Listed);
 
     void OnEvent(const InotifyEvent& event);
     // The kernel queue was read to its end (read() gave EAGAIN): every event
@@ -90,6 +103,14 @@ class InotifyBookkeeper {
 
     // The watched folder is gone, or the setup hit the watch limit.
     bool Failed() const { return failed_; }
+    // The watched folder was found deleted by other means than its own
+    // watch (whose IN_DELETE_SELF an open descriptor holds back).
+    void OnRootGone() { failed_ = true; }
+    bool IsWatchDescriptor(int wd) const { return folders_.count(wd) != 0; }
+
+    // Folders the watch limit keeps unwatched right now; they are tried again
+    // at the next walk of the tree (after an overflow).
+    std::size_t RefusedByLimit() const { return refusedByLimit_.size(); }
 
   private:
     struct Item {
@@ -104,6 +125,13 @@ class InotifyBookkeeper {
     bool Wants(bool isFolder) const;
     void Push(std::uint32_t action, const std::string& path);
     void PushOverflow();
+    // Why a mark names a folder; each folder is marked once per cause until it
+    // is watched again.
+    enum class MarkCause { Refused, LimitReached, NoMemory, Unlistable, Late };
+    static std::string MarkKey(const std::string& path, MarkCause cause);
+    void PushMark(const std::string& path, MarkCause cause);
+    void WatchFolder(const std::string& path, bool report, bool late, bool setup = false);
+    bool IsWatched(const std::string& path) const;
     void ResolveAsMovedOut(Item& item);
     void RenameSubtree(const std::string& from, const std::string& to);
     std::string PathOf(int wd, const std::string& name) const;
@@ -122,6 +150,11 @@ class InotifyBookkeeper {
     // Folders this process listed: the IN_ACCESS that listing causes is ours,
     // not a change to report.
     std::unordered_set<std::string> ownAccess_;
+    // Folders already marked, keyed by cause and path.
+    std::unordered_set<std::string> marked_;
+    std::unordered_set<std::string> refusedByLimit_;
+    // New folders that were gone before their watch could be added.
+    std::unordered_set<std::string> missed_;
 };
 
 }  // namespace tarnwell

@@ -10,6 +10,9 @@ class LinuxSystemText final : public SystemText {
     std::string FromUtf16(const char16_t* text, std::size_t units) const override {
         return Utf16ToUtf8(text, units);
     }
+    std::string LookupName(const char16_t* text, std::size_t units) const override {
+        return Utf16ToBytes(text, units);
+    }
     void ToUpper(std::string& text) const override { text = UpperUtf8(text); }
 };
 

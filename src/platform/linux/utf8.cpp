@@ -76,9 +76,7 @@ locale_t CaseLocale() {
     return locale;
 }
 
-}  // namespace
-
-std::string Utf16ToUtf8(const char16_t* text, std::size_t units) {
+std::string ConvertUtf16(const char16_t* text, std::size_t units, bool rawBytes) {
     std::string out;
     out.reserve(units);
     for (std::size_t i = 0; i < units; ++i) {
@@ -96,6 +94,8 @@ std::string Utf16ToUtf8(const char16_t* text, std::size_t units) {
                    text[i + 1] <= 0xDFFF) {
             AppendUtf8(out, 0x10000 + ((char32_t{u} - 0xD800) << 10) + (text[i + 1] - 0xDC00));
             ++i;
+        } else if (rawBytes && u >= 0xDC80 && u <= 0xDCFF) {
+            out += static_cast<char>(u - 0xDC00);
         } else if (u >= 0xD800 && u <= 0xDFFF) {
             out += '?';
         } else {
@@ -103,6 +103,16 @@ std::string Utf16ToUtf8(const char16_t* text, std::size_t units) {
         }
     }
     return out;
+}
+
+}  // namespace
+
+std::string Utf16ToUtf8(const char16_t* text, std::size_t units) {
+    return ConvertUtf16(text, units, false);
+}
+
+std::string Utf16ToBytes(const char16_t* text, std::size_t units) {
+    return ConvertUtf16(text, units, true);
 }
 
 std::u16string BytesToUtf16(std::string_view bytes) {
@@ -123,7 +133,7 @@ std::u16string BytesToUtf16(std::string_view bytes) {
         char32_t c;
         const std::size_t len = DecodeUtf8(bytes, i, c);
         if (len == 0) {
-            out += u'?';
+            out += static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(bytes[i]));
             ++i;
         } else {
             AppendUtf16(out, c);

@@ -162,6 +162,11 @@ ReadOutcome ReadDirectoryChanges(FolderHandle handle, std::byte* buffer, std::si
     return ReadOutcome::Filled;
 }
 
+std::string TakeReadNotice(FolderHandle /*handle*/) {
+    // ReadDirectoryChangesW has no per-folder limit to run into.
+    return {};
+}
+
 void CloseDirectory(FolderHandle handle) {
     if (handle == nullptr) return;
     // A worker ended during a hand-over leaves its re-issued read pending.
