@@ -2,6 +2,11 @@
 
 namespace tarnwell {
 
+std::string ErrorDisplayText(const std::string& message) {
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + '.';
+    return message;
+}
+
 WatchPage& MainWindowCommands::AddWatchPage() {
     WatchPage& page = view_.AppendPage();
     view_.Activate(view_.PageCount() - 1);

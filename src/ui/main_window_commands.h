@@ -17,6 +17,15 @@ inline constexpr char kMainWindowCaption[] = "Watcher";
 
 // The help requests of the main window (see DisplayHelp).
 inline constexpr std::uint16_t kHelpTableOfContentsCommand = 999;
+inline constexpr std::uint16_t kHelpContextCommand = 1;
+// The only context any window carries: the main window's, for the window and
+// every watch page in it. Menu items carry none.
+inline constexpr std::uint32_t kMainWindowContext = 1028;
+inline constexpr std::uint32_t kMenuContext = 0;
+
+// The text of the error display: the message, with a full stop appended when
+// its last character's code is above that of ".".
+std::string ErrorDisplayText(const std::string& message);
 
 class MainWindowView {
   public:
