@@ -1,0 +1,7 @@
+# The Windows program as a user gets it: linked statically, so it imports no
+# DLL beyond Windows' own.
+find_program(TARNWELL_OBJDUMP NAMES x86_64-w64-mingw32-objdump objdump REQUIRED)
+add_test(NAME windows_imports
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/check_imports.sh ${TARNWELL_OBJDUMP}
+                 $<TARGET_FILE:tarnwell>)
+set_tests_properties(windows_imports PROPERTIES LABELS "package;wine" TIMEOUT 60)

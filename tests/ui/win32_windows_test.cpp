@@ -1,0 +1,339 @@
+// The Windows program's windows, made for real and driven by window messages
+// as a user's clicks and typing would: the main window and its tabs, a page's
+// defaults, Start's refusals (through the MessageBoxA seam), a real watch on a
+// real folder with its CSV log, Stop, Clear, the maximum lines, the About box
+// and the proxy dialog's round trip through the registry.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/proxy_settings.h"
+#include "ui/watch_services.h"
+#include "ui/win32/fMain.h"
+#include "ui/win32/message_box.h"
+#include "ui/win32/resource.h"
+#include "ui/win32/win32_dispatcher.h"
+#include "ui/win32_test_support.h"
+
+namespace tarnwell {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::PumpUntil;
+using test::TextOf;
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new test::Win32Environment);
+
+class Win32WindowsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        root_ = fs::temp_directory_path() /
+                ("tarnwell-win32-" + std::string(info->name()) + "-" +
+                 std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        fs::create_directories(root_ / "watched");
+        win32::SetMessageBoxHook([this](const win32::MessageBoxCall& call) {
+            boxes_.push_back(call);
+            return IDOK;
+        });
+        HelpRequestServices help;
+        help.executableFolder = [] { return std::string("C:\\nowhere\\"); };
+        help.findViewer = [] { return true; };
+        help.isFile = [](const std::string&) { return true; };
+        help.showHelp = [this](const std::string&, unsigned command, std::uint32_t data) {
+            helpCalls_.push_back(std::to_string(command) + " " + std::to_string(data));
+        };
+        dispatcher_ = std::make_unique<win32::Win32Dispatcher>();
+        services_ = std::make_unique<WatchServices>();
+        main_ = std::make_unique<win32::TfrmMain>(WorkerContext{*dispatcher_, services_->Batch()},
+                                                  help);
+        main_->Show(SW_SHOWNOACTIVATE);
+    }
+    void TearDown() override {
+        win32::SetMessageBoxHook({});
+        win32::SetDialogShownHook({});
+        main_.reset();
+        services_.reset();
+        dispatcher_.reset();
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    win32::TfrmWatcher& Page(int index = 0) { return main_->PageWindow(index); }
+    HWND Item(int id, int page = 0) { return Page(page).Control(id); }
+    void Click(int id, int page = 0) { SendMessageA(Item(id, page), BM_CLICK, 0, 0); }
+    bool Checked(int id) { return SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    void Type(int id, const std::string& text) {
+        SendMessageA(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    void Command(int id) { SendMessageA(main_->Handle(), WM_COMMAND, id, 0); }
+    std::string TabText(int index) {
+        char text[512] = {};
+        TCITEMA item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        SendMessageA(main_->TabArea(), TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&item));
+        return text;
+    }
+    int Rows() {
+        return static_cast<int>(SendMessageA(Item(IDC_LVWRESULTS), LVM_GETITEMCOUNT, 0, 0));
+    }
+    std::string Cell(int row, int column) {
+        char text[1024] = {};
+        LVITEMA cell{};
+        cell.iSubItem = column;
+        cell.pszText = text;
+        cell.cchTextMax = sizeof text;
+        SendMessageA(Item(IDC_LVWRESULTS), LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&cell));
+        return text;
+    }
+    std::string Watched() const { return (root_ / "watched").string(); }
+    // Creates files until the list has `rows` rows; the watch may begin only at
+    // its first read.
+    bool CreateUntilRows(int rows) {
+        for (int attempt = 0; attempt < 60; ++attempt) {
+            std::ofstream(root_ / "watched" / ("probe" + std::to_string(attempt) + ".txt"),
+                          std::ios::binary)
+                << "12345";
+            if (PumpUntil([&] { return Rows() >= rows; }, 150ms)) return true;
+        }
+        return false;
+    }
+
+    fs::path root_;
+    std::vector<win32::MessageBoxCall> boxes_;
+    std::vector<std::string> helpCalls_;
+    std::unique_ptr<win32::Win32Dispatcher> dispatcher_;
+    std::unique_ptr<WatchServices> services_;
+    std::unique_ptr<win32::TfrmMain> main_;
+};
+
+TEST_F(Win32WindowsTest, MainWindowHasItsCaptionMenuToolBarAndOnePage) {
+    EXPECT_EQ(TextOf(main_->Handle()), "Watcher");
+    EXPECT_EQ(TabCtrl_GetItemCount(main_->TabArea()), 1);
+    EXPECT_EQ(TabText(0), "New Watch");
+    EXPECT_EQ(TabCtrl_GetCurSel(main_->TabArea()), 0);
+    EXPECT_TRUE(IsWindowVisible(Page().Handle()));
+    EXPECT_EQ(SendMessageA(main_->ToolBar(), TB_BUTTONCOUNT, 0, 0), 3);
+
+    HMENU menu = GetMenu(main_->Handle());
+    const std::pair<int, const char*> items[] = {
+        {IDM_NEWWINDOW1, "&New Window"},
+        {IDM_EXIT1, "E&xit"},
+        {IDM_COPYRESULTSTOCLIPBOARD1, "&Copy Results to Clipboard"},
+        {IDM_CLEARRESULTSLIST1, "C&lear Results List"},
+        {IDM_TARNWELLHELP1, "Tarnwell &Help"},
+        {IDM_ABOUT1, "&About"},
+    };
+    for (const auto& [id, caption] : items) {
+        char text[128] = {};
+        GetMenuStringA(menu, id, text, sizeof text, MF_BYCOMMAND);
+        EXPECT_STREQ(text, caption);
+    }
+
+    // New from the tool bar and from the menu: each a new active page at the end.
+    Command(IDM_TBBNEW);
+    Command(IDM_NEWWINDOW1);
+    EXPECT_EQ(TabCtrl_GetItemCount(main_->TabArea()), 3);
+    EXPECT_EQ(TabCtrl_GetCurSel(main_->TabArea()), 2);
+    EXPECT_FALSE(IsWindowVisible(Page(0).Handle()));
+    EXPECT_TRUE(IsWindowVisible(Page(2).Handle()));
+
+    // Help from the menu asks for the contents; F1 in the window for context 1028.
+    Command(IDM_TARNWELLHELP1);
+    MSG f1{Item(IDC_CBOPATH, 2), WM_KEYDOWN, VK_F1, 1, 0, {}};
+    EXPECT_TRUE(main_->FilterKey(f1));
+    EXPECT_EQ(helpCalls_, (std::vector<std::string>{"1 0", "15 1028"}));
+}
+
+TEST_F(Win32WindowsTest, PageStartsWithItsDefaults) {
+    EXPECT_EQ(TextOf(Item(IDC_CBOPATH)), "");
+    EXPECT_EQ(TextOf(Item(IDC_TXTMAXLINES)), "1000");
+    EXPECT_EQ(TextOf(Item(IDC_TXTOUTPUTFILENAME)), "");
+    const std::pair<int, bool> boxes[] = {
+        {IDC_CHKINCLUDESUB, false},
+        {IDC_CHKOUTPUTTOSCREEN, true},
+        {IDC_CHKAUTOSCROLL, false},
+        {IDC_CHKFLAGCREATEFILE, true},
+        {IDC_CHKFLAGLASTACCESS, false},
+        {IDC_CHKFLAGCREATIONTIME, false},
+        {IDC_CHKFLAGLASTWRITE, false},
+        {IDC_CHKFLAGCREATEDIR, false},
+        {IDC_CHKFLAGSECURITY, false},
+        {IDC_CHKFLAGATTRIBUTES, false},
+        {IDC_CHKFLAGFILESIZE, false},
+        {IDC_CHKOUTPUTTOFILE, false},
+        {IDC_OPTCSV, true},
+        {IDC_OPTTAB, false},
+    };
+    for (const auto& [id, checked] : boxes) EXPECT_EQ(Checked(id), checked) << id;
+    for (const int id : {IDC_LBLSTATUS, IDC_LBLCHANGECOUNT, IDC_LBLMONITORINGTIME})
+        EXPECT_EQ(TextOf(Item(id)), "");
+    EXPECT_TRUE(IsWindowEnabled(Item(IDC_CMDSTART)));
+    EXPECT_TRUE(IsWindowEnabled(Item(IDC_CMDSTOP)));
+
+    HWND header = ListView_GetHeader(Item(IDC_LVWRESULTS));
+    ASSERT_EQ(Header_GetItemCount(header), 5);
+    for (int column = 0; column < 5; ++column) {
+        char title[64] = {};
+        LVCOLUMNA item{};
+        item.mask = LVCF_TEXT | LVCF_WIDTH;
+        item.pszText = title;
+        item.cchTextMax = sizeof title;
+        SendMessageA(Item(IDC_LVWRESULTS), LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&item));
+        EXPECT_STREQ(title, kResultColumns[static_cast<std::size_t>(column)].title);
+        EXPECT_EQ(item.cx, kResultColumns[static_cast<std::size_t>(column)].width);
+    }
+
+    // A number beyond the range becomes the bound when the field loses the focus.
+    Type(IDC_TXTMAXLINES, "70000");
+    SendMessageA(Page().Handle(), WM_COMMAND, MAKEWPARAM(IDC_TXTMAXLINES, EN_KILLFOCUS),
+                 reinterpret_cast<LPARAM>(Item(IDC_TXTMAXLINES)));
+    EXPECT_EQ(TextOf(Item(IDC_TXTMAXLINES)), "60000");
+}
+
+TEST_F(Win32WindowsTest, StartRefusesInOrderWithTheDescribedBoxes) {
+    Type(IDC_CBOPATH, Watched());
+    Click(IDC_CHKFLAGCREATEFILE);
+    Click(IDC_CHKOUTPUTTOSCREEN);
+    Click(IDC_CMDSTART);
+    Click(IDC_CHKFLAGLASTWRITE);
+    Click(IDC_CMDSTART);
+    Click(IDC_CHKOUTPUTTOFILE);  // with an empty file name
+    Command(IDM_TBBSTART);       // the tool bar's Start does what the page's does
+
+    ASSERT_EQ(boxes_.size(), 3u);
+    const std::pair<const char*, UINT> expected[] = {{kNoActivityText, MB_ICONWARNING},
+                                                     {kNoOutputText, MB_ICONWARNING},
+                                                     {kCannotOpenLogText, MB_ICONERROR}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(boxes_[i].text, expected[i].first);
+        EXPECT_EQ(boxes_[i].caption, "Tarnwell");
+        EXPECT_EQ(boxes_[i].type, MB_OK | expected[i].second);
+        EXPECT_EQ(boxes_[i].owner, Page().Handle());
+    }
+    EXPECT_EQ(TextOf(Item(IDC_LBLSTATUS)), "Not Running");
+    EXPECT_EQ(TabText(0), Watched());
+    EXPECT_TRUE(IsWindowEnabled(Item(IDC_CMDSTART)));
+    EXPECT_FALSE(IsWindowEnabled(Item(IDC_CMDSTOP)));
+    EXPECT_EQ(Page().Logic().Worker(), nullptr);
+}
+
+TEST_F(Win32WindowsTest, WatchListsACreatedFileWritesItsLineStopsAndClears) {
+    const std::string log = (root_ / "log.csv").string();
+    Type(IDC_CBOPATH, Watched());
+    Click(IDC_CHKOUTPUTTOFILE);
+    Type(IDC_TXTOUTPUTFILENAME, log);
+    Click(IDC_CMDSTART);
+    ASSERT_TRUE(boxes_.empty()) << boxes_.front().text;
+    EXPECT_EQ(TextOf(Item(IDC_LBLSTATUS)), "Running");
+    EXPECT_FALSE(IsWindowEnabled(Item(IDC_CMDSTART)));
+    EXPECT_TRUE(IsWindowEnabled(Item(IDC_CMDSTOP)));
+    EXPECT_FALSE(IsWindowEnabled(Item(IDC_CBOPATH)));
+    EXPECT_TRUE(IsWindowEnabled(Item(IDC_LMDBUTTON1)));
+    EXPECT_EQ(TabText(0), Watched());
+
+    ASSERT_TRUE(CreateUntilRows(1)) << "no change was listed";
+    const std::string path = Cell(0, 1);
+    EXPECT_EQ(path.rfind(Watched() + "\\probe", 0), 0u) << path;
+    EXPECT_EQ(Cell(0, 2), "Created");
+    EXPECT_EQ(Cell(0, 3), "5");
+    EXPECT_NE(Cell(0, 4).find('\\'), std::string::npos) << "owner as domain\\name";
+    EXPECT_EQ(TextOf(Item(IDC_LBLCHANGECOUNT)), "1");
+    // The clock ticks twice a second while the watch runs.
+    EXPECT_TRUE(PumpUntil([&] { return !TextOf(Item(IDC_LBLMONITORINGTIME)).empty(); }, 3s));
+
+    Command(IDM_TBBSTOP);
+    EXPECT_EQ(TextOf(Item(IDC_LBLSTATUS)), "Not Running");
+    EXPECT_EQ(TextOf(Item(IDC_LBLMONITORINGTIME)), "");
+    EXPECT_TRUE(IsWindowEnabled(Item(IDC_CBOPATH)));
+    std::ifstream in(log, std::ios::binary);
+    const std::string lines{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_NE(lines.find(",\"" + path + "\",\"Created\",5,\""), std::string::npos) << lines;
+
+    Click(IDC_LMDBUTTON1);
+    EXPECT_EQ(Rows(), 0);
+    EXPECT_EQ(TextOf(Item(IDC_LBLCHANGECOUNT)), "1") << "Clear leaves the count";
+}
+
+TEST_F(Win32WindowsTest, ListKeepsAtMostTheMaximumLines) {
+    Type(IDC_CBOPATH, Watched());
+    Type(IDC_TXTMAXLINES, "2");
+    Click(IDC_CMDSTART);
+    ASSERT_TRUE(CreateUntilRows(2));
+    const int count = std::stoi(TextOf(Item(IDC_LBLCHANGECOUNT)));
+    std::ofstream(root_ / "watched" / "late1.txt") << "x";
+    std::ofstream(root_ / "watched" / "late2.txt") << "x";
+    ASSERT_TRUE(
+        PumpUntil([&] { return std::stoi(TextOf(Item(IDC_LBLCHANGECOUNT))) >= count + 2; }, 10s));
+    EXPECT_EQ(Rows(), 2);
+    EXPECT_NE(Cell(1, 1).find("late2.txt"), std::string::npos) << "the newest row stays last";
+}
+
+TEST_F(Win32WindowsTest, AboutBoxAndProxyDialogRoundTripThroughTheRegistry) {
+    ProxySettings original;
+    LoadProxySettings(original);
+    std::vector<std::string> seen;
+    win32::SetDialogShownHook([&](HWND dialog, int templateId) {
+        if (templateId == IDD_ABOUT) {
+            seen.push_back(TextOf(GetDlgItem(dialog, IDC_LBLAPPNAME)) + " " +
+                           TextOf(GetDlgItem(dialog, IDC_LBLVERSION)) + " " +
+                           TextOf(GetDlgItem(dialog, IDC_LBLURL)));
+            if (seen.size() == 1)
+                PostMessageA(GetDlgItem(dialog, IDC_CMDPROXY), BM_CLICK, 0, 0);
+            else
+                PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        } else if (templateId == IDD_PROXY_SETTINGS) {
+            seen.push_back(std::string("proxy enabled=") +
+                           (IsWindowEnabled(GetDlgItem(dialog, IDC_TXTHOSTNAME)) ? "1" : "0"));
+            SendMessageA(GetDlgItem(dialog, IDC_CHKUSEPROXY), BM_CLICK, 0, 0);
+            seen.push_back(std::string("after click enabled=") +
+                           (IsWindowEnabled(GetDlgItem(dialog, IDC_TXTHOSTNAME)) ? "1" : "0"));
+            SetDlgItemTextA(dialog, IDC_TXTHOSTNAME, "proxy.test");
+            SetDlgItemTextA(dialog, IDC_TXTPORT, "0x438");
+            SetDlgItemTextA(dialog, IDC_TXTUSERNAME, "alice");
+            SetDlgItemTextA(dialog, IDC_TXTPASSWORD, "secret");
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+            // Once the proxy dialog has gone, the About box is closed.
+            PostMessageA(GetParent(dialog), WM_COMMAND, IDOK, 0);
+        }
+    });
+    // Start from a key without the proxy.
+    SaveProxySettings(ProxySettings{});
+    Command(IDM_ABOUT1);
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_EQ(seen[0], "Tarnwell 1.10 https://tarnwell.example.org/");
+    EXPECT_EQ(seen[1], "proxy enabled=0");
+    EXPECT_EQ(seen[2], "after click enabled=1");
+
+    ProxySettings stored;
+    LoadProxySettings(stored);
+    EXPECT_EQ(stored, (ProxySettings{1, "proxy.test", 1080, "alice", "secret"}));
+    EXPECT_EQ(main_->About().Proxy(), stored);
+    SaveProxySettings(original);
+}
+
+TEST_F(Win32WindowsTest, ExitStopsEveryWatchAndEndsTheLoop) {
+    Type(IDC_CBOPATH, Watched());
+    Click(IDC_CMDSTART);
+    Command(IDM_TBBNEW);
+    ASSERT_NE(Page(0).Logic().Worker(), nullptr);
+    Command(IDM_EXIT1);
+    EXPECT_EQ(Page(0).Logic().Worker(), nullptr);
+    EXPECT_FALSE(IsWindow(main_->Handle()));
+    MSG quit{};
+    ASSERT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(quit.wParam, 0u) << "the run ends with exit code 0";
+}
+
+}  // namespace
+}  // namespace tarnwell
