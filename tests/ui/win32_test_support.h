@@ -5,7 +5,6 @@
 // PumpUntil. Header-only.
 
 #include <gtest/gtest.h>
-#include <objbase.h>
 
 #include <chrono>
 #include <functional>

@@ -3,7 +3,7 @@
 # each program runs under an Xvfb of its own (xvfb-run -a). The resources go
 # into the test programs as into tarnwell.exe.
 find_program(TARNWELL_XVFB_RUN xvfb-run REQUIRED)
-foreach(window_test win32_windows win32_dispatcher)
+foreach(window_test win32_windows win32_dispatcher win32_versions_reader)
     add_executable(${window_test}_test ${CMAKE_CURRENT_LIST_DIR}/${window_test}_test.cpp
                    ${TARNWELL_WIN32_RESOURCES})
     target_include_directories(${window_test}_test PRIVATE ${CMAKE_SOURCE_DIR}/tests ${TARNWELL_SRC})

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/proxy_settings.h"
@@ -31,6 +32,58 @@ using test::PumpUntil;
 using test::TextOf;
 
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new test::Win32Environment);
+
+// An HTTP server on 127.0.0.1 that answers one request with `response`.
+class OneShotServer {
+  public:
+    explicit OneShotServer(std::string response) {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        int length = sizeof address;
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        listen(listener_, 1);
+        thread_ = std::thread([this, response = std::move(response)] {
+            const SOCKET client = accept(listener_, nullptr, nullptr);
+            if (client == INVALID_SOCKET) return;
+            char buffer[4096];
+            while (request_.find("\r\n\r\n") == std::string::npos) {
+                const int got = recv(client, buffer, sizeof buffer, 0);
+                if (got <= 0) break;
+                request_.append(buffer, static_cast<std::size_t>(got));
+            }
+            send(client, response.data(), static_cast<int>(response.size()), 0);
+            shutdown(client, SD_SEND);
+            closesocket(client);
+        });
+    }
+    ~OneShotServer() {
+        closesocket(listener_);  // ends a wait in accept
+        thread_.join();
+        WSACleanup();
+    }
+    OneShotServer(const OneShotServer&) = delete;
+    OneShotServer& operator=(const OneShotServer&) = delete;
+    std::uint16_t Port() const { return port_; }
+    // Read only after the exchange.
+    const std::string& Request() const { return request_; }
+
+  private:
+    SOCKET listener_ = INVALID_SOCKET;
+    std::uint16_t port_ = 0;
+    std::string request_;
+    std::thread thread_;
+};
+
+// Whether the window itself is shown, whatever its parents are.
+bool Shown(HWND window) {
+    return (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0;
+}
 
 class Win32WindowsTest : public ::testing::Test {
   protected:
@@ -55,7 +108,18 @@ class Win32WindowsTest : public ::testing::Test {
         services_ = std::make_unique<WatchServices>();
         main_ = std::make_unique<win32::TfrmMain>(WorkerContext{*dispatcher_, services_->Batch()},
                                                   help);
-        main_->Show(SW_SHOWNOACTIVATE);
+        // Hidden: under an Xvfb without a window manager Wine waits for a shown
+        // top-level window to be mapped, which costs a second or two per test.
+        main_->Show(SW_HIDE);
+    }
+    void UseUpdateServer(std::uint16_t port) {
+        main_.reset();
+        HelpRequestServices help;
+        main_ = std::make_unique<win32::TfrmMain>(WorkerContext{*dispatcher_, services_->Batch()},
+                                                  help, UpdateSource{"127.0.0.1", port});
+        // Hidden: under an Xvfb without a window manager Wine waits for a shown
+        // top-level window to be mapped, which costs a second or two per test.
+        main_->Show(SW_HIDE);
     }
     void TearDown() override {
         win32::SetMessageBoxHook({});
@@ -122,7 +186,7 @@ TEST_F(Win32WindowsTest, MainWindowHasItsCaptionMenuToolBarAndOnePage) {
     EXPECT_EQ(TabCtrl_GetItemCount(main_->TabArea()), 1);
     EXPECT_EQ(TabText(0), "New Watch");
     EXPECT_EQ(TabCtrl_GetCurSel(main_->TabArea()), 0);
-    EXPECT_TRUE(IsWindowVisible(Page().Handle()));
+    EXPECT_TRUE(Shown(Page().Handle()));
     EXPECT_EQ(SendMessageA(main_->ToolBar(), TB_BUTTONCOUNT, 0, 0), 3);
 
     HMENU menu = GetMenu(main_->Handle());
@@ -145,8 +209,8 @@ TEST_F(Win32WindowsTest, MainWindowHasItsCaptionMenuToolBarAndOnePage) {
     Command(IDM_NEWWINDOW1);
     EXPECT_EQ(TabCtrl_GetItemCount(main_->TabArea()), 3);
     EXPECT_EQ(TabCtrl_GetCurSel(main_->TabArea()), 2);
-    EXPECT_FALSE(IsWindowVisible(Page(0).Handle()));
-    EXPECT_TRUE(IsWindowVisible(Page(2).Handle()));
+    EXPECT_FALSE(Shown(Page(0).Handle()));
+    EXPECT_TRUE(Shown(Page(2).Handle()));
 
     // Help from the menu asks for the contents; F1 in the window for context 1028.
     Command(IDM_TARNWELLHELP1);
@@ -319,6 +383,47 @@ TEST_F(Win32WindowsTest, AboutBoxAndProxyDialogRoundTripThroughTheRegistry) {
     LoadProxySettings(stored);
     EXPECT_EQ(stored, (ProxySettings{1, "proxy.test", 1080, "alice", "secret"}));
     EXPECT_EQ(main_->About().Proxy(), stored);
+    SaveProxySettings(original);
+}
+
+TEST_F(Win32WindowsTest, AboutBoxChecksForUpdatesAgainstALoopbackServer) {
+    const std::string document =
+        "<?xml version=\"1.0\"?><ProductVersions><Tarnwell><Version>1.2</Version>"
+        "<URL>http://127.0.0.1/tarnwell-1.2-setup.exe</URL></Tarnwell></ProductVersions>";
+    OneShotServer server("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(document.size()) +
+                         "\r\n\r\n" + document);
+    UseUpdateServer(server.Port());
+    ProxySettings original;
+    LoadProxySettings(original);
+    SaveProxySettings(ProxySettings{});
+
+    std::vector<std::string> seen;
+    win32::SetDialogShownHook([&](HWND dialog, int templateId) {
+        if (templateId != IDD_ABOUT) return;
+        if (seen.empty()) {
+            seen.push_back("first");
+            // The check runs, then the box is closed and opened again: what
+            // the check found stays on it.
+            PostMessageA(GetDlgItem(dialog, IDC_CMDUPDATES), BM_CLICK, 0, 0);
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+            return;
+        }
+        seen.push_back(
+            TextOf(GetDlgItem(dialog, IDC_ABOUT_LBLSTATUS)) + "|" +
+            TextOf(GetDlgItem(dialog, IDC_ABOUT_LBLSTATUS2)) + "|" +
+            ((GetWindowLongA(GetDlgItem(dialog, IDC_CMDDOWNLOAD), GWL_STYLE) & WS_VISIBLE) != 0
+                 ? "download"
+                 : ""));
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+    Command(IDM_ABOUT1);
+    Command(IDM_ABOUT1);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1], "|A Newer Version Is Available|download");
+    EXPECT_EQ(main_->About().DownloadURL(), "http://127.0.0.1/tarnwell-1.2-setup.exe");
+    EXPECT_EQ(server.Request().rfind("GET /versions/versions.xml HTTP/1.1\r\n", 0), 0u)
+        << server.Request();
+    EXPECT_TRUE(boxes_.empty());
     SaveProxySettings(original);
 }
 

@@ -1,11 +1,8 @@
 // Tarnwell for Windows: watches folders and reports every change the file
 // system announces.
 
-#include "ui/win32/windows_api.h"
-
-#include <objbase.h>
-
 #include "ui/win32/application.h"
+#include "ui/win32/windows_api.h"
 
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
                    int showCommand) {

@@ -1,8 +1,8 @@
 #include "ui/win32/fAbout.h"
 
 #include <cstdio>
-#include <string_view>
 
+#include "platform/decimal_separator.h"
 #include "platform/shell_open.h"
 #include "ui/app_constants.h"
 #include "ui/win32/fProxySettings.h"
@@ -11,21 +11,6 @@
 
 namespace tarnwell::win32 {
 namespace {
-
-// The download address comes from a server reached over plain HTTP, which
-// anyone on the way can answer, and the shell would start a program or open a
-// local file or share as readily as a web page. Only web addresses go to the
-// shell.
-bool IsWebAddress(std::string_view address) {
-    for (const std::string_view scheme : {"http://", "https://", "ftp://"}) {
-        if (address.size() < scheme.size()) continue;
-        bool same = true;
-        for (std::size_t i = 0; i < scheme.size() && same; ++i)
-            same = (address[i] | 0x20) == scheme[i] || address[i] == scheme[i];
-        if (same) return true;
-    }
-    return address.empty();
-}
 
 void CentreOn(HWND dialog, HWND owner) {
     if (owner == nullptr || !IsWindowVisible(owner)) return;
@@ -39,8 +24,8 @@ void CentreOn(HWND dialog, HWND owner) {
 
 }  // namespace
 
-TfrmAbout::TfrmAbout(HWND mainWindow, TfrmProxySettings& proxyDialog)
-    : mainWindow_(mainWindow), proxyDialog_(proxyDialog) {}
+TfrmAbout::TfrmAbout(HWND mainWindow, TfrmProxySettings& proxyDialog, UpdateSource source)
+    : mainWindow_(mainWindow), proxyDialog_(proxyDialog), source_(std::move(source)) {}
 
 void TfrmAbout::ShowModal() {
     DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUT), mainWindow_,
@@ -86,6 +71,9 @@ INT_PTR TfrmAbout::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                     return TRUE;
                 case IDCANCEL:
                     return TRUE;  // Esc does nothing here: OK or the close box leave the box
+                case IDC_CMDUPDATES:
+                    cmdUpdatesClick();
+                    return TRUE;
                 case IDC_CMDPROXY:
                     cmdProxyClick();
                     return TRUE;
@@ -125,6 +113,44 @@ void TfrmAbout::Close() {
     HWND dialog = window_;
     window_ = nullptr;
     EndDialog(dialog, IDOK);
+}
+
+void TfrmAbout::cmdUpdatesClick() {
+    CheckForUpdates(
+        *this, reader_, [this] { return http_.Get(UpdateAddress(source_), ProxyFor(proxy_)); },
+        DecimalSeparator(), downloadUrl_);
+}
+
+void TfrmAbout::SetStatus(const std::string& text) {
+    status_ = text;
+    if (window_ == nullptr) return;
+    SetDlgItemTextA(window_, IDC_ABOUT_LBLSTATUS, text.c_str());
+    // On screen before the exchange blocks the user-interface thread.
+    UpdateWindow(GetDlgItem(window_, IDC_ABOUT_LBLSTATUS));
+}
+
+void TfrmAbout::SetStatus2(const std::string& text) {
+    status2_ = text;
+    if (window_ != nullptr) SetDlgItemTextA(window_, IDC_ABOUT_LBLSTATUS2, text.c_str());
+}
+
+void TfrmAbout::ShowDownload(bool shown) {
+    downloadShown_ = shown;
+    if (window_ != nullptr)
+        ShowWindow(GetDlgItem(window_, IDC_CMDDOWNLOAD), shown ? SW_SHOW : SW_HIDE);
+}
+
+void TfrmAbout::ShowUpdateError(const std::string& text) {
+    ShowMessageBox(window_, text, kUpdateErrorCaption, MB_OK);
+}
+
+void TfrmAbout::BeginWait() {
+    cursorBeforeWait_ = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+    if (window_ != nullptr) UpdateWindow(window_);
+}
+
+void TfrmAbout::EndWait() {
+    SetCursor(cursorBeforeWait_ != nullptr ? cursorBeforeWait_ : LoadCursor(nullptr, IDC_ARROW));
 }
 
 void TfrmAbout::cmdProxyClick() {

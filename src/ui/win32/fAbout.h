@@ -6,16 +6,19 @@
 
 #include <string>
 
+#include "net/http_client.h"
 #include "net/proxy_settings.h"
+#include "ui/update_check.h"
+#include "ui/win32/msxml_versions_reader.h"
 #include "ui/win32/windows_api.h"
 
 namespace tarnwell::win32 {
 
 class TfrmProxySettings;
 
-class TfrmAbout {
+class TfrmAbout final : public AboutBoxView {
   public:
-    TfrmAbout(HWND mainWindow, TfrmProxySettings& proxyDialog);
+    TfrmAbout(HWND mainWindow, TfrmProxySettings& proxyDialog, UpdateSource source = {});
 
     // Modal; returns when the box is closed with OK or its close box.
     void ShowModal();
@@ -25,9 +28,21 @@ class TfrmAbout {
     // then what the last load or the last OK in the proxy dialog put there.
     ProxySettings& Proxy() { return proxy_; }
 
+    const std::string& DownloadURL() const { return downloadUrl_; }
+
+    // The update check; see CheckForUpdates.
+    void cmdUpdatesClick();
     void cmdProxyClick();
     void cmdDownloadClick();
     void lblURLClick();
+
+    // AboutBoxView
+    void SetStatus(const std::string& text) override;
+    void SetStatus2(const std::string& text) override;
+    void ShowDownload(bool shown) override;
+    void ShowUpdateError(const std::string& text) override;
+    void BeginWait() override;
+    void EndWait() override;
 
   private:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -37,6 +52,10 @@ class TfrmAbout {
 
     HWND mainWindow_;
     TfrmProxySettings& proxyDialog_;
+    UpdateSource source_;
+    HttpClient http_;
+    MsxmlVersionsReader reader_;
+    HCURSOR cursorBeforeWait_ = nullptr;
     HWND window_ = nullptr;  // while the box is shown
     ProxySettings proxy_;
     // What the last check left on the box, put back at every showing.

@@ -40,7 +40,7 @@ bool KeyDown(int key) {
 
 }  // namespace
 
-TfrmMain::TfrmMain(WorkerContext context, HelpRequestServices help)
+TfrmMain::TfrmMain(WorkerContext context, HelpRequestServices help, UpdateSource updates)
     : context_(context), help_(std::move(help)) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSEXA windowClass{};
@@ -58,7 +58,7 @@ TfrmMain::TfrmMain(WorkerContext context, HelpRequestServices help)
                               LoadMenuA(instance, MAKEINTRESOURCEA(IDR_MAIN_MENU)), instance, this);
     if (window_ == nullptr) throw std::runtime_error("Cannot create the main window");
     frmProxySettings_ = std::make_unique<TfrmProxySettings>(window_);
-    frmAbout_ = std::make_unique<TfrmAbout>(window_, *frmProxySettings_);
+    frmAbout_ = std::make_unique<TfrmAbout>(window_, *frmProxySettings_, std::move(updates));
 }
 
 TfrmMain::~TfrmMain() {

@@ -22,7 +22,8 @@ namespace tarnwell::win32 {
 class TfrmMain final : public MainWindowView {
   public:
     // Created hidden; `help` gives the help requests their services.
-    TfrmMain(WorkerContext context, HelpRequestServices help);
+    // `updates`: where the About box's update check goes (tests: a server of their own).
+    TfrmMain(WorkerContext context, HelpRequestServices help, UpdateSource updates = {});
     ~TfrmMain() override;
     TfrmMain(const TfrmMain&) = delete;
     TfrmMain& operator=(const TfrmMain&) = delete;

@@ -1,8 +1,5 @@
 #include "ui/win32/fWatcher.h"
 
-#include <commdlg.h>
-#include <shlobj.h>
-
 #include <stdexcept>
 #include <utility>
 #include <vector>

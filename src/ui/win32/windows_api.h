@@ -7,6 +7,12 @@
 #include "engine/notify_codes.h"
 
 // clang-format off
+#include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <commdlg.h>
+#include <msxml2.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <shlobj.h>
 // clang-format on
