@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# The Windows installer as a user runs it, under Wine and an Xvfb of its own:
+# The Windows installer as a user runs it, under Wine on the run's display
+# (an Xvfb of its own when there is none):
 # a silent install, the files side by side, the Start-menu shortcut and the
 # uninstall entry; the installed program starts and ends with exit code 0 when
 # its window is closed; a silent uninstall leaves nothing behind.
 #   check_windows_installer.sh WINE_RUN PREFIX INSTALLER
 set -euo pipefail
 
-if [ -z "${TARNWELL_IN_XVFB:-}" ]; then
-    export TARNWELL_IN_XVFB=1
+if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
 fi
 

@@ -1,8 +1,7 @@
 # The Windows program's windows under Wine, driven by window messages: the
-# counterpart of the Qt offscreen tests. Wine needs a display for windows, so
-# each program runs under an Xvfb of its own (xvfb-run -a). The resources go
-# into the test programs as into tarnwell.exe.
-find_program(TARNWELL_XVFB_RUN xvfb-run REQUIRED)
+# counterpart of the Qt offscreen tests. Wine needs a display for windows
+# (cmake/wine-gui-run.sh finds or makes one). The resources go into the test
+# programs as into tarnwell.exe.
 foreach(window_test win32_windows win32_dispatcher win32_versions_reader)
     add_executable(${window_test}_test ${CMAKE_CURRENT_LIST_DIR}/${window_test}_test.cpp
                    ${TARNWELL_WIN32_RESOURCES})
@@ -10,7 +9,7 @@ foreach(window_test win32_windows win32_dispatcher win32_versions_reader)
     target_link_libraries(${window_test}_test PRIVATE tarnwell_win32_face GTest::gtest
                                                       GTest::gtest_main)
     add_test(NAME ${window_test}_test
-             COMMAND ${TARNWELL_XVFB_RUN} -a ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh
-                     ${CMAKE_BINARY_DIR}/wineprefix $<TARGET_FILE:${window_test}_test>)
+             COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-gui-run.sh ${CMAKE_BINARY_DIR}/wineprefix
+                     $<TARGET_FILE:${window_test}_test>)
     set_tests_properties(${window_test}_test PROPERTIES LABELS "integration;gui;wine" TIMEOUT 120)
 endforeach()

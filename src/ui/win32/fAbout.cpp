@@ -25,7 +25,10 @@ void CentreOn(HWND dialog, HWND owner) {
 }  // namespace
 
 TfrmAbout::TfrmAbout(HWND mainWindow, TfrmProxySettings& proxyDialog, UpdateSource source)
-    : mainWindow_(mainWindow), proxyDialog_(proxyDialog), source_(std::move(source)) {}
+    : mainWindow_(mainWindow),
+      proxyDialog_(proxyDialog),
+      source_(std::move(source)),
+      http_(UpdateCheckLimits(source_.timeLimit)) {}
 
 void TfrmAbout::ShowModal() {
     DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUT), mainWindow_,
@@ -159,8 +162,13 @@ void TfrmAbout::cmdProxyClick() {
 }
 
 void TfrmAbout::cmdDownloadClick() {
-    if (!IsWebAddress(downloadUrl_)) return;
-    ShellOpen(reinterpret_cast<NativeWindowId>(window_), downloadUrl_);
+    if (IsOpenableDownloadAddress(downloadUrl_)) {
+        ShellOpen(reinterpret_cast<NativeWindowId>(window_), downloadUrl_);
+        return;
+    }
+    // A button that does nothing would leave the user guessing.
+    ShowMessageBox(window_, RefusedDownloadAddressText(downloadUrl_), AppConstants::ProductName,
+                   MB_OK | MB_ICONWARNING);
 }
 
 void TfrmAbout::lblURLClick() {

@@ -8,7 +8,7 @@
 
 #include "net/http_client.h"
 #include "net/proxy_settings.h"
-#include "ui/update_check.h"
+#include "ui/update_check_flow.h"
 #include "ui/win32/msxml_versions_reader.h"
 #include "ui/win32/windows_api.h"
 

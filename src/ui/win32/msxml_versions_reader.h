@@ -5,7 +5,7 @@
 // neutral update check. User-interface thread only, inside the thread's
 // single-threaded apartment.
 
-#include "ui/update_check.h"
+#include "ui/update_check_flow.h"
 
 namespace tarnwell::win32 {
 

@@ -1,11 +1,11 @@
 #pragma once
-// What the About box's update check decides, whatever toolkit draws the box
-// and whatever XML library reads the versions document: what is fetched, how
-// the Version and URL the reader found are judged and compared, and what the
-// box shows for each outcome. The box is reached only through AboutBoxView,
-// the document only through VersionsReader.
-// User-interface thread only.
+// The About box's update check, whatever toolkit draws the box and whatever
+// XML library reads the versions document: what is fetched, how the Version
+// and URL the reader found are judged (by the rules of net/update_check.h)
+// and compared, and what the box shows for each outcome. The box is reached only through
+// AboutBoxView, the document only through VersionsReader. User-interface thread only.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "net/http_client.h"
+#include "net/update_check.h"
 #include "ui/app_constants.h"
 
 namespace tarnwell {
@@ -32,21 +33,12 @@ std::string UpdateSocketErrorText(int code);
 struct UpdateSource {
     std::string host = AppConstants::UpdateServerHost;
     std::uint16_t port = 80;
+    // How long the whole check may take; never more than kUpdateCheckTimeLimit.
+    std::chrono::milliseconds timeLimit = kUpdateCheckTimeLimit;
 };
 
 // "http://host[:port]/versions/versions.xml"; an IPv6 address in brackets.
 std::string UpdateAddress(const UpdateSource& source);
-
-// Only web addresses go to the shell: the download address comes from a
-// server reached over plain HTTP, and the shell would start a program or open
-// a local file as readily as a web page. The empty text opens nothing.
-bool IsWebAddress(std::string_view address);
-
-// The maker's version number: optional blanks, an optional sign, digits with
-// at most one decimal separator among them ("." always, the region's
-// `decimalSeparator` as well), an optional exponent, optional blanks; nothing
-// else. nullopt for any other text and for a number beyond a double's range.
-std::optional<double> ParseMakersVersion(std::string_view text, std::string_view decimalSeparator);
 
 // What an XML reader found for the product in the versions document
 // (<ProductVersions><Product><Version/><URL/></Product></ProductVersions>).
@@ -85,7 +77,8 @@ class AboutBoxView {
 // neither a missing element nor a failure of the connection escapes as
 // std::runtime_error, after the status has been cleared and the cursor
 // restored, for the error display. `downloadUrl` takes the address of a check
-// that gets as far as it, also when the version is not newer.
+// that gets as far as it, also when the version is not newer, without the
+// white space around it.
 void CheckForUpdates(AboutBoxView& view, VersionsReader& reader,
                      const std::function<HttpResult()>& fetch, std::string_view decimalSeparator,
                      std::string& downloadUrl);
