@@ -42,8 +42,10 @@ INT_PTR CALLBACK TfrmAbout::DialogProc(HWND dialog, UINT message, WPARAM wParam,
         self->window_ = dialog;
         Guarded([&] { self->FormShow(); });
         CentreOn(dialog, self->mainWindow_);
+        // OK has the focus, not the first button in the tab order.
+        SetFocus(GetDlgItem(dialog, IDOK));
         DialogShown(dialog, IDD_ABOUT);
-        return TRUE;  // the focus goes to OK, the first button
+        return FALSE;
     }
     auto* self = reinterpret_cast<TfrmAbout*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
     if (self == nullptr) return FALSE;
