@@ -343,6 +343,44 @@ TEST_F(Win32WindowsTest, ListKeepsAtMostTheMaximumLines) {
     EXPECT_NE(Cell(1, 1).find("late2.txt"), std::string::npos) << "the newest row stays last";
 }
 
+// The worker's notice about a folder it cannot open: an ownerless dialog of
+// this thread with the text in it; nullptr while there is none.
+HWND FindNotice(const char* text) {
+    struct Search {
+        const char* text;
+        HWND found;
+    } search{text, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            HWND label = GetDlgItem(window, IDC_NOTICE_TEXT);
+            if (label == nullptr || TextOf(label) != s->text) return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TEST_F(Win32WindowsTest, AWatchThatCannotOpenItsFolderEndsAfterItsNotice) {
+    Type(IDC_CBOPATH, (root_ / "missing" / "").string());
+    Click(IDC_CMDSTART);
+    EXPECT_EQ(TextOf(Item(IDC_LBLSTATUS)), "Running");
+    HWND notice = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return (notice = FindNotice("Cannot Open")) != nullptr; }, 10s));
+    EXPECT_EQ(GetWindow(notice, GW_OWNER), nullptr);
+    EXPECT_EQ(TextOf(notice), "");
+    // Every window stays usable while it is up.
+    EXPECT_TRUE(IsWindowEnabled(main_->Handle()));
+
+    SendMessageA(GetDlgItem(notice, IDOK), BM_CLICK, 0, 0);
+    // The page's clock polls the worker's end twice a second.
+    EXPECT_TRUE(PumpUntil([&] { return TextOf(Item(IDC_LBLSTATUS)) == "Not Running"; }, 3s));
+    EXPECT_EQ(Page().Logic().Worker(), nullptr);
+    EXPECT_TRUE(IsWindowEnabled(Item(IDC_CMDSTART)));
+}
+
 TEST_F(Win32WindowsTest, AboutBoxAndProxyDialogRoundTripThroughTheRegistry) {
     ProxySettings original;
     LoadProxySettings(original);

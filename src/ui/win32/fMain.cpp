@@ -188,6 +188,14 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                                                  : kMainWindowContext);
             return TRUE;
         }
+        case WM_DPICHANGED: {
+            // Moved to a screen of another scale: the system's suggested
+            // frame keeps the window's size in the eye of the user.
+            const auto* frame = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(window_, nullptr, frame->left, frame->top, frame->right - frame->left,
+                         frame->bottom - frame->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            return 0;
+        }
         case WM_CLOSE:
             // Closing the main window ends the run, and no watch outlives the run.
             StopAllWatches();

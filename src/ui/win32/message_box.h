@@ -3,6 +3,7 @@
 // put a hook in its place that records the call and answers it, since a real
 // box would wait for a user. User-interface thread only.
 
+#include <exception>
 #include <functional>
 #include <string>
 
