@@ -8,8 +8,10 @@ foreach(window_test win32_windows win32_dispatcher win32_versions_reader)
     target_include_directories(${window_test}_test PRIVATE ${CMAKE_SOURCE_DIR}/tests ${TARNWELL_SRC})
     target_link_libraries(${window_test}_test PRIVATE tarnwell_win32_face GTest::gtest
                                                       GTest::gtest_main)
+    # The About box's check goes through microsocks too.
     add_test(NAME ${window_test}_test
-             COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-gui-run.sh ${CMAKE_BINARY_DIR}/wineprefix
+             COMMAND ${CMAKE_CURRENT_LIST_DIR}/with_microsocks.sh
+                     ${CMAKE_SOURCE_DIR}/cmake/wine-gui-run.sh ${CMAKE_BINARY_DIR}/wineprefix
                      $<TARGET_FILE:${window_test}_test>)
     set_tests_properties(${window_test}_test PROPERTIES LABELS "integration;gui;wine" TIMEOUT 120)
 endforeach()

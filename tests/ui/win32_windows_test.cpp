@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -63,14 +64,19 @@ class OneShotServer {
         });
     }
     ~OneShotServer() {
-        closesocket(listener_);  // ends a wait in accept
-        thread_.join();
+        Finish();
         WSACleanup();
+    }
+    // Ends the server once its one exchange is over (or none came).
+    void Finish() {
+        if (listener_ != INVALID_SOCKET) closesocket(listener_);  // ends a wait in accept
+        listener_ = INVALID_SOCKET;
+        if (thread_.joinable()) thread_.join();
     }
     OneShotServer(const OneShotServer&) = delete;
     OneShotServer& operator=(const OneShotServer&) = delete;
     std::uint16_t Port() const { return port_; }
-    // Read only after the exchange.
+    // Read only after Finish.
     const std::string& Request() const { return request_; }
 
   private:
@@ -120,6 +126,45 @@ class Win32WindowsTest : public ::testing::Test {
         // Hidden: under an Xvfb without a window manager Wine waits for a shown
         // top-level window to be mapped, which costs a second or two per test.
         main_->Show(SW_HIDE);
+    }
+    // Runs the About box's check against a loopback server with `proxy` as
+    // the stored settings; returns what the box showed when opened again.
+    std::string RunCheck(const ProxySettings& proxy, std::string& request) {
+        const std::string document =
+            "<?xml version=\"1.0\"?><ProductVersions><Tarnwell><Version>1.2</Version>"
+            "<URL>http://127.0.0.1/tarnwell-1.2-setup.exe</URL></Tarnwell></ProductVersions>";
+        OneShotServer server("HTTP/1.1 200 OK\r\nContent-Length: " +
+                             std::to_string(document.size()) + "\r\n\r\n" + document);
+        UseUpdateServer(server.Port());
+        ProxySettings original;
+        LoadProxySettings(original);
+        SaveProxySettings(proxy);
+        std::vector<std::string> seen;
+        win32::SetDialogShownHook([&](HWND dialog, int templateId) {
+            if (templateId != IDD_ABOUT) return;
+            if (seen.empty()) {
+                seen.push_back("first");
+                // The check runs, then the box is closed and opened again:
+                // what the check found stays on it.
+                PostMessageA(GetDlgItem(dialog, IDC_CMDUPDATES), BM_CLICK, 0, 0);
+                PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            const LONG download = GetWindowLongA(GetDlgItem(dialog, IDC_CMDDOWNLOAD), GWL_STYLE);
+            seen.push_back(TextOf(GetDlgItem(dialog, IDC_ABOUT_LBLSTATUS)) + "|" +
+                           TextOf(GetDlgItem(dialog, IDC_ABOUT_LBLSTATUS2)) + "|" +
+                           ((download & WS_VISIBLE) != 0 ? "download" : ""));
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        });
+        Command(IDM_ABOUT1);
+        Command(IDM_ABOUT1);
+        SaveProxySettings(original);
+        win32::SetDialogShownHook({});
+        server.Finish();
+        request = server.Request();
+        return seen.size() == 2
+                   ? seen[1]
+                   : std::string("About box shown ") + std::to_string(seen.size()) + " times";
     }
     void TearDown() override {
         win32::SetMessageBoxHook({});
@@ -425,44 +470,35 @@ TEST_F(Win32WindowsTest, AboutBoxAndProxyDialogRoundTripThroughTheRegistry) {
 }
 
 TEST_F(Win32WindowsTest, AboutBoxChecksForUpdatesAgainstALoopbackServer) {
-    const std::string document =
-        "<?xml version=\"1.0\"?><ProductVersions><Tarnwell><Version>1.2</Version>"
-        "<URL>http://127.0.0.1/tarnwell-1.2-setup.exe</URL></Tarnwell></ProductVersions>";
-    OneShotServer server("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(document.size()) +
-                         "\r\n\r\n" + document);
-    UseUpdateServer(server.Port());
-    ProxySettings original;
-    LoadProxySettings(original);
-    SaveProxySettings(ProxySettings{});
-
-    std::vector<std::string> seen;
-    win32::SetDialogShownHook([&](HWND dialog, int templateId) {
-        if (templateId != IDD_ABOUT) return;
-        if (seen.empty()) {
-            seen.push_back("first");
-            // The check runs, then the box is closed and opened again: what
-            // the check found stays on it.
-            PostMessageA(GetDlgItem(dialog, IDC_CMDUPDATES), BM_CLICK, 0, 0);
-            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-            return;
-        }
-        seen.push_back(
-            TextOf(GetDlgItem(dialog, IDC_ABOUT_LBLSTATUS)) + "|" +
-            TextOf(GetDlgItem(dialog, IDC_ABOUT_LBLSTATUS2)) + "|" +
-            ((GetWindowLongA(GetDlgItem(dialog, IDC_CMDDOWNLOAD), GWL_STYLE) & WS_VISIBLE) != 0
-                 ? "download"
-                 : ""));
-        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    });
-    Command(IDM_ABOUT1);
-    Command(IDM_ABOUT1);
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[1], "|A Newer Version Is Available|download");
+    std::string request;
+    EXPECT_EQ(RunCheck(ProxySettings{}, request), "|A Newer Version Is Available|download");
     EXPECT_EQ(main_->About().DownloadURL(), "http://127.0.0.1/tarnwell-1.2-setup.exe");
-    EXPECT_EQ(server.Request().rfind("GET /versions/versions.xml HTTP/1.1\r\n", 0), 0u)
-        << server.Request();
+    EXPECT_EQ(request.rfind("GET /versions/versions.xml HTTP/1.1\r\n", 0), 0u) << request;
     EXPECT_TRUE(boxes_.empty());
-    SaveProxySettings(original);
+}
+
+TEST_F(Win32WindowsTest, AboutBoxChecksForUpdatesThroughMicrosocks) {
+    const char* port = std::getenv("TARNWELL_TEST_SOCKS_PORT");
+    if (port == nullptr)
+        GTEST_SKIP() << "no microsocks beside the test (tests/ui/with_microsocks.sh)";
+    std::string request;
+    EXPECT_EQ(RunCheck(ProxySettings{1, "127.0.0.1", std::atoi(port), "", ""}, request),
+              "|A Newer Version Is Available|download");
+    EXPECT_EQ(request.rfind("GET /versions/versions.xml HTTP/1.1\r\nHost: 127.0.0.1:", 0), 0u)
+        << request;
+    EXPECT_TRUE(boxes_.empty());
+
+    // A proxy that is not there: the check goes nowhere else and says why.
+    EXPECT_EQ(RunCheck(ProxySettings{1, "127.0.0.1", 1, "", ""}, request),
+              "Checking for Updates||");
+    EXPECT_TRUE(request.empty());
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, "Check for Updates");
+    EXPECT_EQ(
+        boxes_[0].text.rfind("An Error occured whilst Checking for updates. \n\n Error Code : ", 0),
+        0u)
+        << boxes_[0].text;
+    EXPECT_EQ(boxes_[0].type, static_cast<UINT>(MB_OK));
 }
 
 TEST_F(Win32WindowsTest, ExitStopsEveryWatchAndEndsTheLoop) {
