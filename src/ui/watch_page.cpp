@@ -187,11 +187,16 @@ void WatchPage::StopWatch() {
         worker_->DirectoryHandle = nullptr;
     }
     if (worker_->LogFile != nullptr) {
-        // The close writes what is still buffered, so it can fail like a write.
+        // Writing out what is still buffered can fail like a write. The flush
+        // comes first and on its own: some C libraries' fclose (mingw-w64's)
+        // report success although the flush inside it failed.
+        errno = 0;
+        const int flushed = std::fflush(worker_->LogFile);
+        int error = errno;
         const int closed = std::fclose(worker_->LogFile);
-        const int closeError = errno;
+        if (error == 0) error = errno;
         worker_->LogFile = nullptr;
-        if (closed != 0) ReportLogFailure(closeError, false);
+        if (flushed != 0 || closed != 0) ReportLogFailure(error != 0 ? error : EIO, false);
     }
     worker_.reset();
     view_.SetStartStopEnabled(true, false);

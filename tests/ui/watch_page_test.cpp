@@ -232,6 +232,23 @@ TEST_F(WatchPageTest, LogFailureIsToldOncePerRun) {
     EXPECT_NE(view_.notices[0].find("The watch goes on"), std::string::npos);
 }
 
+// A device that takes the open but no byte: what is still buffered at Stop is
+// lost, and the user hears of it once.
+TEST_F(WatchPageTest, LinesLostAtTheCloseAreTold) {
+    const std::string full = NativePathSyntax().separator == '\\' ? "Z:\\dev\\full" : "/dev/full";
+    view_.settings.path = Watched();
+    view_.settings.outputToFile = true;
+    view_.settings.logFileName = full;
+    Page().StartWatch();
+    ASSERT_TRUE(view_.messages.empty());
+    ASSERT_FALSE(CreateUntilListed().empty());
+    Page().StopWatch();
+    ASSERT_EQ(view_.notices.size(), 1u);
+    EXPECT_EQ(view_.notices[0].rfind("Cannot write to the log file " + full + ": ", 0), 0u)
+        << view_.notices[0];
+    EXPECT_NE(view_.notices[0].find(" Lines may be missing from the file."), std::string::npos);
+}
+
 TEST(WatchPageRules, MaxLinesValue) {
     const std::pair<const char*, int> cases[] = {
         {"", 0},

@@ -374,6 +374,50 @@ TEST_F(Win32WindowsTest, WatchListsACreatedFileWritesItsLineStopsAndClears) {
     EXPECT_EQ(TextOf(Item(IDC_LBLCHANGECOUNT)), "1") << "Clear leaves the count";
 }
 
+TEST_F(Win32WindowsTest, CopyResultsPutsTheRowsOnTheClipboard) {
+    Type(IDC_CBOPATH, Watched());
+    Click(IDC_CMDSTART);
+    ASSERT_TRUE(CreateUntilRows(1));
+    Command(IDM_TBBSTOP);
+    Command(IDM_COPYRESULTSTOCLIPBOARD1);
+    ASSERT_TRUE(OpenClipboard(main_->Handle()));
+    std::string text;
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const auto* chars = static_cast<const char*>(GlobalLock(data))) {
+            text = chars;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    const std::string expected = "Time Stamp\tFile Name\tAction\tFile Size\tOwner\r\n" +
+                                 Cell(0, 0) + "\t" + Cell(0, 1) + "\tCreated\t5\t" + Cell(0, 4) +
+                                 "\r\n";
+    EXPECT_EQ(text, expected);
+
+    // Clear Results List does what the page's Clear does.
+    Command(IDM_CLEARRESULTSLIST1);
+    EXPECT_EQ(Rows(), 0);
+}
+
+TEST_F(Win32WindowsTest, ALogThatCannotBeWrittenIsToldOnce) {
+    // Z: is the Unix root under Wine; /dev/full takes the open but no byte.
+    Type(IDC_CBOPATH, Watched());
+    Click(IDC_CHKOUTPUTTOFILE);
+    Type(IDC_TXTOUTPUTFILENAME, "Z:\\dev\\full");
+    Click(IDC_CMDSTART);
+    ASSERT_TRUE(boxes_.empty());
+    ASSERT_TRUE(CreateUntilRows(1));
+    Command(IDM_TBBSTOP);
+    HWND notice = Page().LogFailureNotice();
+    ASSERT_NE(notice, nullptr) << "the lines lost at the close are not told";
+    EXPECT_EQ(TextOf(notice), "Tarnwell");
+    const std::string text = TextOf(GetDlgItem(notice, IDC_NOTICE_TEXT));
+    EXPECT_EQ(text.rfind("Cannot write to the log file Z:\\dev\\full: ", 0), 0u) << text;
+    EXPECT_NE(text.find("Lines may be missing from the file."), std::string::npos) << text;
+    SendMessageA(GetDlgItem(notice, IDOK), BM_CLICK, 0, 0);
+    EXPECT_EQ(Page().LogFailureNotice(), nullptr);
+}
+
 TEST_F(Win32WindowsTest, ListKeepsAtMostTheMaximumLines) {
     Type(IDC_CBOPATH, Watched());
     Type(IDC_TXTMAXLINES, "2");
