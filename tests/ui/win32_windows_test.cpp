@@ -300,7 +300,11 @@ TEST_F(Win32WindowsTest, PageStartsWithItsDefaults) {
         item.cchTextMax = sizeof title;
         SendMessageA(Item(IDC_LVWRESULTS), LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&item));
         EXPECT_STREQ(title, kResultColumns[static_cast<std::size_t>(column)].title);
-        EXPECT_EQ(item.cx, kResultColumns[static_cast<std::size_t>(column)].width);
+        // As wide as the texts the column can show, File Name at least as described.
+        EXPECT_GT(item.cx, ListView_GetStringWidth(Item(IDC_LVWRESULTS), title));
+        if (column == 1) {
+            EXPECT_GE(item.cx, kResultColumns[1].width);
+        }
     }
 
     // A number beyond the range becomes the bound when the field loses the focus.
@@ -356,6 +360,9 @@ TEST_F(Win32WindowsTest, WatchListsACreatedFileWritesItsLineStopsAndClears) {
     EXPECT_EQ(path.rfind(Watched() + "\\probe", 0), 0u) << path;
     EXPECT_EQ(Cell(0, 2), "Created");
     EXPECT_EQ(Cell(0, 3), "5");
+    // The stamp is shown whole, whatever the regional settings make of it.
+    EXPECT_LT(ListView_GetStringWidth(Item(IDC_LVWRESULTS), Cell(0, 0).c_str()),
+              ListView_GetColumnWidth(Item(IDC_LVWRESULTS), 0));
     EXPECT_NE(Cell(0, 4).find('\\'), std::string::npos) << "owner as domain\\name";
     EXPECT_EQ(TextOf(Item(IDC_LBLCHANGECOUNT)), "1");
     // The clock ticks twice a second while the watch runs.

@@ -1,10 +1,12 @@
 #include "ui/win32/fWatcher.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
 #include "ui/app_constants.h"
+#include "ui/results_columns.h"
 #include "ui/win32/message_box.h"
 #include "ui/win32/message_loop.h"
 #include "ui/win32/resource.h"
@@ -66,7 +68,7 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM /*lParam*/, LPARAM
 
 }  // namespace
 
-TfrmWatcher::TfrmWatcher(HWND tabArea, WorkerContext context) {
+TfrmWatcher::TfrmWatcher(HWND tabArea, WorkerContext context) : context_(context) {
     logic_ = std::make_unique<WatchPage>(*this, context);
     window_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_WATCHER), tabArea,
                                  &TfrmWatcher::DialogProc, reinterpret_cast<LPARAM>(this));
@@ -126,6 +128,7 @@ void TfrmWatcher::InitControls() {
         item.iSubItem = static_cast<int>(column);
         SendMessageA(list, LVM_INSERTCOLUMNA, column, reinterpret_cast<LPARAM>(&item));
     }
+    FitColumns();
     // The header keeps its order: no dragging of columns.
     HWND header = ListView_GetHeader(list);
     SetWindowLongPtrA(header, GWL_STYLE, GetWindowLongPtrA(header, GWL_STYLE) & ~HDS_DRAGDROP);
@@ -138,6 +141,45 @@ void TfrmWatcher::InitControls() {
                         page.bottom - listRect.bottom};
 }
 
+void TfrmWatcher::FitColumns() {
+    // The stamps are written with the run's settings, so they are measured
+    // with them too; the owner shown most is the user's own, as of the
+    // profile folder.
+    char profile[MAX_PATH] = {};
+    GetEnvironmentVariableA("USERPROFILE", profile, sizeof profile);
+    const std::string owner = profile[0] != '\0' ? context_.services.files.OwnerOf(profile) : "";
+    const auto fits = ResultsColumnFits(context_.services.regional, owner);
+
+    HWND list = Control(IDC_LVWRESULTS);
+    // The list's own margin on either side of a cell's text, and a little air.
+    const int padding = 2 * GetSystemMetrics(SM_CXEDGE) + 12 + ListView_GetStringWidth(list, "0");
+    for (int column = 0; column < static_cast<int>(fits.size()); ++column) {
+        int width =
+            ListView_GetStringWidth(list, kResultColumns[static_cast<std::size_t>(column)].title) +
+            padding;
+        for (const std::string& text : fits[static_cast<std::size_t>(column)].texts)
+            width = std::max(width, ListView_GetStringWidth(list, text.c_str()) + padding);
+        if (fits[static_cast<std::size_t>(column)].takesRest) {
+            // Room for a useful part of a path even in a narrow window.
+            restMinimum_ = std::max(width, ListView_GetColumnWidth(list, column));
+            width = restMinimum_;
+        }
+        ListView_SetColumnWidth(list, column, width);
+    }
+    userSizedColumns_ = false;
+}
+
+void TfrmWatcher::FillRestColumn() {
+    if (userSizedColumns_) return;
+    HWND list = Control(IDC_LVWRESULTS);
+    RECT client;
+    GetClientRect(list, &client);
+    int others = 0;
+    for (int column = 0; column < static_cast<int>(kResultColumns.size()); ++column)
+        if (column != 1) others += ListView_GetColumnWidth(list, column);
+    ListView_SetColumnWidth(list, 1, std::max<int>(restMinimum_, client.right - others));
+}
+
 void TfrmWatcher::LayOut() {
     // Only the list grows and shrinks with the page; the groups keep their places.
     RECT page;
@@ -146,6 +188,7 @@ void TfrmWatcher::LayOut() {
     const int height = page.bottom - listMargins_.top - listMargins_.bottom;
     MoveWindow(Control(IDC_LVWRESULTS), listMargins_.left, listMargins_.top, width > 0 ? width : 0,
                height > 0 ? height : 0, TRUE);
+    FillRestColumn();
 }
 
 INT_PTR TfrmWatcher::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -161,6 +204,12 @@ INT_PTR TfrmWatcher::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            // A column the user sized keeps its width; File Name stops filling the rest.
+            if (header->code == HDN_ENDTRACKA || header->code == HDN_ENDTRACKW ||
+                header->code == HDN_DIVIDERDBLCLICKA || header->code == HDN_DIVIDERDBLCLICKW) {
+                userSizedColumns_ = true;
+                return FALSE;
+            }
             if (header->idFrom == IDC_LVWRESULTS && header->code == LVN_ENDLABELEDITA) {
                 // The time stamp may be edited in place; only what is shown changes.
                 const auto* edit = reinterpret_cast<const NMLVDISPINFOA*>(lParam);

@@ -62,11 +62,18 @@ class TfrmWatcher final : public WatchPageView {
     void InitControls();
     void Command(int id, int code);
     void LayOut();
+    // Each column as wide as the texts it can show; File Name takes the rest
+    // until the user sizes a column.
+    void FitColumns();
+    void FillRestColumn();
     bool Checked(int id) const;
     std::string Text(int id) const;
 
     HWND window_ = nullptr;
+    WorkerContext context_;
     std::unique_ptr<WatchPage> logic_;
+    int restMinimum_ = 0;
+    bool userSizedColumns_ = false;
     std::string lastBrowseFolder_;  // the folder last confirmed in this page's folder dialog
     RECT listMargins_{};            // lvwResults' distance from the page's edges
     HWND logFailureBox_ = nullptr;
