@@ -91,13 +91,13 @@ LRESULT CALLBACK TfrmMain::WindowProc(HWND window, UINT message, WPARAM wParam, 
 
 void TfrmMain::CreateControls() {
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    ToolBar1_ = CreateWindowExA(
+    ToolBar1 = CreateWindowExA(
         0, TOOLBARCLASSNAMEA, nullptr,
         WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | CCS_NORESIZE | CCS_NODIVIDER | CCS_NOPARENTALIGN, 0,
         0, 0, 0, window_, nullptr, instance, nullptr);
-    SendMessageA(ToolBar1_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    SendMessageA(ToolBar1, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     imlActionBar_ = MakeActionBarImages(Scaled(window_, 16));
-    SendMessageA(ToolBar1_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(imlActionBar_));
+    SendMessageA(ToolBar1, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(imlActionBar_));
     // Pictures only: no captions, no tool tips.
     TBBUTTON buttons[3] = {};
     const int commands[] = {IDM_TBBNEW, IDM_TBBSTART, IDM_TBBSTOP};
@@ -108,14 +108,14 @@ void TfrmMain::CreateControls() {
         buttons[i].fsStyle = BTNS_BUTTON;
         buttons[i].iString = -1;
     }
-    SendMessageA(ToolBar1_, TB_ADDBUTTONSA, 3, reinterpret_cast<LPARAM>(buttons));
+    SendMessageA(ToolBar1, TB_ADDBUTTONSA, 3, reinterpret_cast<LPARAM>(buttons));
 
     ftcScreens_ = CreateWindowExA(WS_EX_CONTROLPARENT, WC_TABCONTROLA, nullptr,
                                   WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0,
                                   0, 0, window_, nullptr, instance, nullptr);
     SendMessageA(ftcScreens_, WM_SETFONT, reinterpret_cast<WPARAM>(MessageFont()), FALSE);
     // No panels and no text; nothing ever writes to it.
-    StatusBar1_ =
+    StatusBar1 =
         CreateWindowExA(0, STATUSCLASSNAMEA, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0,
                         0, 0, window_, nullptr, instance, nullptr);
 }
@@ -124,10 +124,10 @@ void TfrmMain::LayOut() {
     RECT client;
     GetClientRect(window_, &client);
     const int toolBar = Scaled(window_, kToolBarHeight);
-    MoveWindow(ToolBar1_, 0, 0, client.right, toolBar, TRUE);
-    SendMessageA(StatusBar1_, WM_SIZE, 0, 0);
+    MoveWindow(ToolBar1, 0, 0, client.right, toolBar, TRUE);
+    SendMessageA(StatusBar1, WM_SIZE, 0, 0);
     RECT status;
-    GetWindowRect(StatusBar1_, &status);
+    GetWindowRect(StatusBar1, &status);
     const int statusHeight = status.bottom - status.top;
     const int tabHeight = client.bottom - toolBar - statusHeight;
     MoveWindow(ftcScreens_, 0, toolBar, client.right, tabHeight > 0 ? tabHeight : 0, TRUE);
@@ -150,7 +150,7 @@ void TfrmMain::Show(int showCommand) {
     RECT tab{0, 0, page.cx, page.cy};
     TabCtrl_AdjustRect(ftcScreens_, TRUE, &tab);
     RECT status;
-    GetWindowRect(StatusBar1_, &status);
+    GetWindowRect(StatusBar1, &status);
     RECT wanted{
         0, 0, tab.right - tab.left,
         (tab.bottom - tab.top) + Scaled(window_, kToolBarHeight) + (status.bottom - status.top)};

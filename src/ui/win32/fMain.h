@@ -32,7 +32,7 @@ class TfrmMain final : public MainWindowView {
     void Show(int showCommand);
     HWND Handle() const { return window_; }
     HWND TabArea() const { return ftcScreens_; }
-    HWND ToolBar() const { return ToolBar1_; }
+    HWND ToolBar() const { return ToolBar1; }
     MainWindowCommands& Commands() { return commands_; }
     TfrmWatcher& PageWindow(int index) { return *pages_.at(static_cast<std::size_t>(index)); }
     TfrmAbout& About() { return *frmAbout_; }
@@ -66,10 +66,10 @@ class TfrmMain final : public MainWindowView {
     bool shown_ = false;
 
     HWND window_ = nullptr;
-    HWND ToolBar1_ = nullptr;
+    HWND ToolBar1 = nullptr;
     HIMAGELIST imlActionBar_ = nullptr;
     HWND ftcScreens_ = nullptr;
-    HWND StatusBar1_ = nullptr;
+    HWND StatusBar1 = nullptr;
     std::vector<std::unique_ptr<TfrmWatcher>> pages_;
     // One instance each for the whole run, made right after the main window.
     std::unique_ptr<TfrmProxySettings> frmProxySettings_;
