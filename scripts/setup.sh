@@ -22,6 +22,8 @@ packages=(
     dpkg-dev file desktop-file-utils appstream librsvg2-bin
     # the Windows build (static, POSIX threads) and Wine to run its tests
     g++-mingw-w64-x86-64-posix wine wine64
+    # the Windows installer
+    nsis
     # benchmarks (bench/run.sh): the watchers Tarnwell is measured against
     inotify-tools fswatch
 )

@@ -21,5 +21,19 @@ cmake --build "$build" -j "$jobs"
 # The same prefix the test wrapper uses; waiting for its server leaves no Wine
 # process behind, whether the tests passed or not.
 export WINEPREFIX="$PWD/$build/wineprefix"
-trap 'wineserver -w 2>/dev/null || true' EXIT
+# One display for every Wine program of the run: they share the prefix's
+# wineserver and desktop, and the windows tests need a display.
+xvfb_pid=
+cleanup() {
+    wineserver -w 2>/dev/null || true
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+fifo=$(mktemp -u)
+mkfifo "$fifo"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+xvfb_pid=$!
+read -r -t 30 display_number <"$fifo"
+rm -f "$fifo"
+export DISPLAY=":$display_number"
 ctest --test-dir "$build" --output-on-failure -j "$jobs" -L wine
