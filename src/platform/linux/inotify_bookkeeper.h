@@ -122,6 +122,15 @@ class InotifyBookkeeper {
         std::optional<WatchChange> renamedTo;
     };
 
+    void OnOverflow();
+    void OnCreated(const std::string& path, bool isFolder);
+    void OnDeleted(const std::string& path, bool isFolder);
+    void OnMovedFrom(const std::string& path, bool isFolder, std::uint32_t cookie);
+    void OnMovedTo(const std::string& path, bool isFolder, std::uint32_t cookie);
+    Item* FindUnpairedMove(std::uint32_t cookie);
+    void PairRename(Item& from, const std::string& to, bool isFolder);
+    // An IN_MODIFY, IN_ATTRIB or IN_ACCESS that the filter asks for.
+    bool IsWantedModification(std::uint32_t mask, const std::string& path, bool isFolder) const;
     bool Wants(bool isFolder) const;
     void Push(std::uint32_t action, const std::string& path);
     void PushOverflow();
