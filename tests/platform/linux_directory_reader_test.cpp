@@ -28,6 +28,7 @@
 #include "engine/notify_codes.h"
 #include "platform/directory_reader.h"
 #include "platform/linux/utf8.h"
+#include "support/notify_buffer_decoder.h"
 
 namespace tarnwell {
 namespace {
@@ -46,6 +47,12 @@ void PrintTo(const Record& r, std::ostream* out) {
 }
 
 using Records = std::vector<Record>;
+
+// What one read left in the buffer, names in UTF-8 as the tests state them.
+void AppendRecords(Records& out, const std::vector<std::byte>& buffer) {
+    for (const test::NotifyEntry& entry : test::DecodeNotifyBuffer(buffer.data(), buffer.size()))
+        out.push_back({entry.action, Utf16ToUtf8(entry.name.data(), entry.name.size())});
+}
 
 constexpr std::uint32_t kAdded = FILE_ACTION_ADDED;
 constexpr std::uint32_t kRemoved = FILE_ACTION_REMOVED;
@@ -166,17 +173,7 @@ class Reader {
                 return;
             }
             ++reads_;
-            for (std::size_t at = 0;;) {
-                std::uint32_t next, action, length;
-                std::memcpy(&next, buffer.data() + at, 4);
-                std::memcpy(&action, buffer.data() + at + 4, 4);
-                std::memcpy(&length, buffer.data() + at + 8, 4);
-                std::u16string name(length / 2, u'\0');
-                std::memcpy(name.data(), buffer.data() + at + kNotifyHeaderSize, length);
-                records_.push_back({action, Utf16ToUtf8(name.data(), name.size())});
-                if (next == 0) break;
-                at += next;
-            }
+            AppendRecords(records_, buffer);
             changed_.notify_all();
         }
     }
@@ -558,17 +555,7 @@ TEST_F(LinuxDirectoryReaderTest, BacklogLargerThanTheKernelQueueWaitsInTheReader
         if (ReadDirectoryChanges(handle, buffer.data(), buffer.size(), false,
                                  FILE_NOTIFY_CHANGE_FILE_NAME, stop) != ReadOutcome::Filled)
             break;
-        for (std::size_t at = 0;;) {
-            std::uint32_t next, action, length;
-            std::memcpy(&next, buffer.data() + at, 4);
-            std::memcpy(&action, buffer.data() + at + 4, 4);
-            std::memcpy(&length, buffer.data() + at + 8, 4);
-            std::u16string name(length / 2, u'\0');
-            std::memcpy(name.data(), buffer.data() + at + kNotifyHeaderSize, length);
-            seen.push_back({action, Utf16ToUtf8(name.data(), name.size())});
-            if (next == 0) break;
-            at += next;
-        }
+        AppendRecords(seen, buffer);
         if (seen.back().action == 0) break;  // an overflow
         // The next round is made only once it is there in full, so every read
         // but the last ones falls behind by most of a round.
