@@ -28,6 +28,7 @@
 #include "engine/notify_codes.h"
 #include "platform/directory_reader.h"
 #include "platform/linux/utf8.h"
+#include "support/bounded_poll.h"
 #include "support/notify_buffer_decoder.h"
 
 namespace tarnwell {
@@ -95,12 +96,7 @@ class Reader {
 
     // Waits until the first read has added at least `watches` watches.
     bool WaitWatching(int watches = 1) {
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (WatchCount() >= watches) return true;
-            std::this_thread::sleep_for(2ms);
-        }
-        return false;
+        return test::PollUntil([&] { return WatchCount() >= watches; }, 5s);
     }
 
     bool WaitFor(const std::function<bool(const Records&)>& done,
@@ -140,10 +136,8 @@ class Reader {
         std::unique_lock lock(mutex_);
         const int before = returned_.load();
         trigger();
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (returned_.load() == before && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(1ms);
-        EXPECT_NE(returned_.load(), before) << "the read did not return";
+        EXPECT_TRUE(test::PollUntil([&] { return returned_.load() != before; }, 10s))
+            << "the read did not return";
         return lock;
     }
 
@@ -523,9 +517,7 @@ TEST_F(LinuxDirectoryReaderTest, BacklogLargerThanTheKernelQueueWaitsInTheReader
     int allowed = 1;  // rounds the reader has let the maker go on to
     bool failed = false;
     std::thread maker([&] {
-        const auto until = std::chrono::steady_clock::now() + 10s;
-        while (WatchCount() < 1 && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(2ms);
+        test::PollUntil([] { return WatchCount() >= 1; }, 10s);
         for (int round = 0; round < rounds; ++round) {
             {
                 std::unique_lock lock(mutex);
