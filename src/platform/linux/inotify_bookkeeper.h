@@ -143,7 +143,6 @@ class InotifyBookkeeper {
     bool IsWatched(const std::string& path) const;
     void ResolveAsMovedOut(Item& item);
     void RenameSubtree(const std::string& from, const std::string& to);
-    std::string PathOf(int wd, const std::string& name) const;
 
     bool subtree_;
     std::uint32_t filter_;
