@@ -18,11 +18,4 @@ void AssignFullPath(std::string& out, std::string_view directory, std::string_vi
     out += relativeName;
 }
 
-std::string ComposeFullPath(const std::string& directory, const std::string& relativeName,
-                            const PathSyntax& syntax) {
-    std::string full;
-    AssignFullPath(full, directory, relativeName, syntax);
-    return full;
-}
-
 }  // namespace tarnwell

@@ -22,11 +22,8 @@ struct SplitLocationResult {
 SplitLocationResult SplitLocation(const std::string& path, bool isExistingDirectory,
                                   const PathSyntax& syntax);
 
-// Directory, the separator unless Directory already ends with it, the name.
-std::string ComposeFullPath(const std::string& directory, const std::string& relativeName,
-                            const PathSyntax& syntax);
-
-// The same into `out`, reusing its storage (the batch keeps one per walk).
+// Directory, the separator unless Directory already ends with it, the name;
+// into `out`, reusing its storage (the batch keeps one per walk).
 void AssignFullPath(std::string& out, std::string_view directory, std::string_view relativeName,
                     const PathSyntax& syntax);
 

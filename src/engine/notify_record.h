@@ -17,7 +17,7 @@ struct NotifyRecordView {
 };
 
 class NotifyRecordCursor {
-public:
+  public:
     // `offset` is the position of the current record (the walk's CurrentRecord).
     NotifyRecordCursor(const std::byte* buffer, std::size_t size, std::size_t offset = 0);
 
@@ -29,7 +29,7 @@ public:
     bool Advance();
     std::size_t Offset() const { return offset_; }
 
-private:
+  private:
     const std::byte* buffer_;
     std::size_t size_;
     std::size_t offset_;

@@ -13,7 +13,7 @@
 namespace tarnwell {
 
 class NotifyRecordWriter {
-public:
+  public:
     NotifyRecordWriter(std::byte* buffer, std::size_t capacity)
         : buffer_(buffer), capacity_(capacity) {}
 
@@ -31,7 +31,7 @@ public:
     // Appends one record; false (and nothing written) when it does not fit.
     bool Append(std::uint32_t action, std::u16string_view name) {
         if (!Fits(name.size())) return false;
-        if (has_last_) {
+        if (hasLast_) {
             const auto offset = static_cast<std::uint32_t>(used_ - last_);
             std::memcpy(buffer_ + last_, &offset, 4);
         }
@@ -42,21 +42,20 @@ public:
         std::memcpy(buffer_ + used_ + 8, &length, 4);
         if (!name.empty()) std::memcpy(buffer_ + used_ + kNotifyHeaderSize, name.data(), length);
         last_ = used_;
-        has_last_ = true;
+        hasLast_ = true;
         used_ += RecordSize(name.size());
         if (used_ > capacity_) used_ = capacity_;
         return true;
     }
 
-    bool Empty() const { return !has_last_; }
-    std::size_t BytesUsed() const { return used_; }
+    bool Empty() const { return !hasLast_; }
 
-private:
+  private:
     std::byte* buffer_;
     std::size_t capacity_;
     std::size_t used_ = 0;
     std::size_t last_ = 0;
-    bool has_last_ = false;
+    bool hasLast_ = false;
 };
 
 }  // namespace tarnwell

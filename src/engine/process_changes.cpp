@@ -45,81 +45,113 @@ class TimeStampText {
     bool built_ = false;
 };
 
+// One batch's walk over its records. The buffers are reused from record to
+// record: only a record's own texts may cost an allocation, and these keep
+// their storage once grown.
+class BatchWalk {
+  public:
+    BatchWalk(BatchTarget& target, BatchServices& services)
+        : target_(target),
+          services_(services),
+          page_(target.OwnerPage),
+          matcher_(target.Mask, false, services.text),
+          stamp_(services.regional) {}
+
+    void Process(const NotifyRecordView& view);
+
+  private:
+    void Describe(std::uint32_t action, bool folderMark);
+    const std::string& LookupPath(bool folderMark);
+    void Report();
+    void WriteLog();
+
+    BatchTarget& target_;
+    BatchServices& services_;
+    PageSurface& page_;
+    FileNameMatcher matcher_;
+    TimeStampText stamp_;
+    ChangeRecord record_;
+    std::u16string name_;
+    std::string lookupPath_;
+};
+
+void BatchWalk::Process(const NotifyRecordView& view) {
+    // The name may sit at any alignment; copy it before reading it as UTF-16.
+    name_.resize(view.NameUnits);
+    if (view.NameUnits > 0) std::memcpy(name_.data(), view.FileName, view.NameUnits * 2);
+    record_.RelativeName = services_.text.FromUtf16(name_.data(), name_.size());
+
+    // A record with no action is a mark: changes below the folder it names
+    // (the watched folder itself after an overflow) may be missing. The mask
+    // is about names of files, and a mark names none: hiding it would make a
+    // lost change silent.
+    const bool isMark = view.Action == 0;
+    if (isMark || matcher_.Matches(record_.RelativeName)) {
+        if (target_.ChangeCount < std::numeric_limits<std::int32_t>::max()) {
+            ++target_.ChangeCount;
+        }
+        Describe(view.Action, isMark && !record_.RelativeName.empty());
+        Report();
+        ShowChangeCount(page_, target_.ChangeCount);
+    }
+    TrimResults(page_);
+}
+
+// `folderMark`: a mark that names a folder below the watched one.
+void BatchWalk::Describe(std::uint32_t action, bool folderMark) {
+    record_.Action = action;
+    record_.ActionWord = ActionWord(action);
+    AssignFullPath(record_.FullPath, target_.Directory, record_.RelativeName, services_.syntax);
+    // Such a folder is shown as the watched folder is after an overflow: with
+    // the separator at its end.
+    if (folderMark) record_.FullPath += services_.syntax.separator;
+    const std::string& lookup = LookupPath(folderMark);
+    record_.Size = services_.files.SizeOf(lookup);
+    record_.Owner = services_.files.OwnerOf(lookup);
+}
+
+// "?" may stand for what the system text cannot hold; the file is then looked
+// up by the name it really has, or another file of the displayed name would
+// lend it its size and owner.
+const std::string& BatchWalk::LookupPath(bool folderMark) {
+    if (record_.RelativeName.find('?') == std::string::npos) return record_.FullPath;
+    AssignFullPath(lookupPath_, target_.Directory,
+                   services_.text.LookupName(name_.data(), name_.size()), services_.syntax);
+    if (folderMark) lookupPath_ += services_.syntax.separator;
+    return lookupPath_;
+}
+
+void BatchWalk::Report() {
+    if (page_.OutputToScreen()) {
+        AddResultRow(page_, stamp_.For(services_.clock()), record_);
+    }
+    if (target_.OutputToFile != 0) WriteLog();
+}
+
+void BatchWalk::WriteLog() {
+    const std::string& logStamp = stamp_.For(services_.clock());
+    errno = 0;
+    if (WriteLogLine(target_.LogFile, target_.LogFormat, logStamp, record_) || target_.LogFailed)
+        return;
+    const int error = errno != 0 ? errno : EIO;
+    // Told once per run: a full disk would otherwise raise one message per
+    // change while the watch goes on.
+    target_.LogFailed = true;
+    page_.LogWriteFailed(error);
+}
+
 }  // namespace
 
 void ProcessChangeBatch(const std::byte* buffer, std::size_t size, std::size_t& currentRecord,
                         BatchTarget& target, BatchServices& services) {
     services.files.BeginBatch();
-
-    PageSurface& page = target.OwnerPage;
-    FileNameMatcher matcher(target.Mask, false, services.text);
+    BatchWalk walk(target, services);
     NotifyRecordCursor cursor(buffer, size, currentRecord);
-
-    // Reused from record to record: only a record's own texts may cost an
-    // allocation, and these keep their storage once grown.
-    ChangeRecord record;
-    std::u16string name;
-    std::string lookupPath;
-    TimeStampText stamp(services.regional);
-
     // The first record is always processed: an overflow hands over a cleared
     // buffer, which reads as one empty record for the watched folder itself.
     do {
         currentRecord = cursor.Offset();
-        const NotifyRecordView view = cursor.Current();
-
-        // The name may sit at any alignment; copy it before reading it as UTF-16.
-        name.resize(view.NameUnits);
-        if (view.NameUnits > 0) std::memcpy(name.data(), view.FileName, view.NameUnits * 2);
-        record.RelativeName = services.text.FromUtf16(name.data(), name.size());
-
-        // A record with no action is a mark: changes below the folder it names
-        // (the watched folder itself after an overflow) may be missing. The
-        // mask is about names of files, and a mark names none: hiding it
-        // would make a lost change silent.
-        const bool isMark = view.Action == 0;
-        if (isMark || matcher.Matches(record.RelativeName)) {
-            if (target.ChangeCount < std::numeric_limits<std::int32_t>::max()) {
-                ++target.ChangeCount;
-            }
-            record.Action = view.Action;
-            record.ActionWord = ActionWord(view.Action);
-            AssignFullPath(record.FullPath, target.Directory, record.RelativeName, services.syntax);
-            // A folder below the watched one is shown as the watched folder
-            // is after an overflow: with the separator at its end.
-            const bool folderMark = isMark && !record.RelativeName.empty();
-            if (folderMark) record.FullPath += services.syntax.separator;
-            // "?" may stand for what the system text cannot hold; the file is
-            // then looked up by the name it really has, or another file of the
-            // displayed name would lend it its size and owner.
-            const std::string* lookup = &record.FullPath;
-            if (record.RelativeName.find('?') != std::string::npos) {
-                AssignFullPath(lookupPath, target.Directory,
-                               services.text.LookupName(name.data(), name.size()), services.syntax);
-                if (folderMark) lookupPath += services.syntax.separator;
-                lookup = &lookupPath;
-            }
-            record.Size = services.files.SizeOf(*lookup);
-            record.Owner = services.files.OwnerOf(*lookup);
-
-            if (page.OutputToScreen()) {
-                AddResultRow(page, stamp.For(services.clock()), record);
-            }
-            if (target.OutputToFile != 0) {
-                const std::string& logStamp = stamp.For(services.clock());
-                errno = 0;
-                if (!WriteLogLine(target.LogFile, target.LogFormat, logStamp, record) &&
-                    !target.LogFailed) {
-                    const int error = errno != 0 ? errno : EIO;
-                    // Told once per run: a full disk would otherwise raise one
-                    // message per change while the watch goes on.
-                    target.LogFailed = true;
-                    page.LogWriteFailed(error);
-                }
-            }
-            ShowChangeCount(page, target.ChangeCount);
-        }
-        TrimResults(page);
+        walk.Process(cursor.Current());
     } while (cursor.Advance());
     currentRecord = cursor.Offset();
 }

@@ -1,21 +1,13 @@
 #include "engine/time_stamp.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdint>
+
+#include "engine/decimal_text.h"
 
 namespace tarnwell {
 
 namespace {
-
-void AppendNumber(std::string& out, std::int64_t value, int minDigits) {
-    char digits[24];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    const auto length = static_cast<int>(result.ptr - digits);
-    if (value >= 0 && length < minDigits)
-        out.append(static_cast<std::size_t>(minDigits - length), '0');
-    out.append(digits, result.ptr);
-}
 
 std::size_t RunLength(const std::string& pattern, std::size_t at) {
     std::size_t end = at;
@@ -23,44 +15,58 @@ std::size_t RunLength(const std::string& pattern, std::size_t at) {
     return end - at;
 }
 
-// Windows short date letters. Day and month names (ddd, MMM) have no place in
-// a short date; longer runs give two digits rather than nothing.
+bool IsDoubledQuote(const std::string& pattern, std::size_t at) {
+    return pattern[at] == '\'' && at + 1 < pattern.size() && pattern[at + 1] == '\'';
+}
+
+// A run of d, M or y. Day and month names (ddd, MMM) have no place in a short
+// date; longer runs give two digits rather than nothing.
+void AppendDateField(std::string& out, char letter, std::size_t run, const LocalDateTime& when) {
+    if (letter == 'y') {
+        if (run <= 2) {
+            AppendDecimal(out, ((when.year % 100) + 100) % 100, 2);
+        } else {
+            AppendDecimal(out, when.year, 4);
+        }
+    } else {
+        AppendDecimal(out, letter == 'd' ? when.day : when.month, run >= 2 ? 2 : 1);
+    }
+}
+
+// Literal text from the opening quote at `at` through its closing quote, or
+// to the end of a pattern that never closes it; returns the position behind.
+std::size_t AppendQuotedText(std::string& out, const std::string& pattern, std::size_t at) {
+    std::size_t i = at + 1;
+    while (i < pattern.size()) {
+        if (IsDoubledQuote(pattern, i)) {
+            out += '\'';
+            i += 2;
+        } else if (pattern[i] == '\'') {
+            return i + 1;
+        } else {
+            out += pattern[i++];
+        }
+    }
+    return i;
+}
+
+// Windows short date letters.
 void AppendDate(std::string& out, const LocalDateTime& when, const RegionalSettings& settings) {
     const std::string& pattern = settings.shortDatePattern;
     for (std::size_t i = 0; i < pattern.size();) {
         const char c = pattern[i];
         if (c == 'd' || c == 'M' || c == 'y') {
             const std::size_t run = RunLength(pattern, i);
-            if (c == 'y') {
-                if (run <= 2) {
-                    AppendNumber(out, ((when.year % 100) + 100) % 100, 2);
-                } else {
-                    AppendNumber(out, when.year, 4);
-                }
-            } else {
-                AppendNumber(out, c == 'd' ? when.day : when.month, run >= 2 ? 2 : 1);
-            }
+            AppendDateField(out, c, run, when);
             i += run;
         } else if (c == '/') {
             out += settings.dateSeparator;
             ++i;
-        } else if (c == '\'' && i + 1 < pattern.size() && pattern[i + 1] == '\'') {
+        } else if (IsDoubledQuote(pattern, i)) {
             out += '\'';  // '' stands for one quote, inside quoted text or not
             i += 2;
         } else if (c == '\'') {
-            ++i;
-            while (i < pattern.size()) {
-                if (pattern[i] == '\'') {
-                    if (i + 1 < pattern.size() && pattern[i + 1] == '\'') {
-                        out += '\'';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                out += pattern[i++];
-            }
+            i = AppendQuotedText(out, pattern, i);
         } else {
             out += c;
             ++i;
@@ -82,11 +88,11 @@ void AppendTime(std::string& out, const LocalDateTime& when, const RegionalSetti
         out += *designator;
         out += ' ';
     }
-    AppendNumber(out, hour, settings.leadingZeroHours ? 2 : 1);
+    AppendDecimal(out, hour, settings.leadingZeroHours ? 2 : 1);
     out += settings.timeSeparator;
-    AppendNumber(out, when.minute, 2);
+    AppendDecimal(out, when.minute, 2);
     out += settings.timeSeparator;
-    AppendNumber(out, when.second, 2);
+    AppendDecimal(out, when.second, 2);
     if (withDesignator && !settings.designatorFirst) {
         out += ' ';
         out += *designator;
@@ -121,11 +127,11 @@ std::string FormatElapsed(double startDays, double nowDays) {
     const std::int64_t seconds = milliseconds / 1000;
 
     std::string text;
-    AppendNumber(text, seconds / 3600, 2);
+    AppendDecimal(text, seconds / 3600, 2);
     text += ':';
-    AppendNumber(text, (seconds % 3600) / 60, 2);
+    AppendDecimal(text, (seconds % 3600) / 60, 2);
     text += ':';
-    AppendNumber(text, seconds % 60, 2);
+    AppendDecimal(text, seconds % 60, 2);
     return text;
 }
 

@@ -13,7 +13,7 @@ struct MaskCase {
     bool matches;
 };
 
-TEST(MaskMatch, FollowsTheKnownRulesQuirksIncluded) {
+TEST(MaskMatch, WildcardsDotsAndCaseQuirksIncluded) {
     const MaskCase cases[] = {
         // Empty, "*" and "*.*" match whatever the name holds, the empty name too.
         {"", "anything.txt", true},

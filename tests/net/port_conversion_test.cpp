@@ -7,7 +7,7 @@
 namespace tarnwell {
 namespace {
 
-TEST(ConvertPort, EveryRuleOfTheTable) {
+TEST(ConvertPort, DecimalOrHexWithSignsStrayCharactersAndRange) {
     struct Case {
         const char* text;
         std::int32_t port;

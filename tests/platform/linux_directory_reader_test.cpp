@@ -28,6 +28,8 @@
 #include "engine/notify_codes.h"
 #include "platform/directory_reader.h"
 #include "platform/linux/utf8.h"
+#include "support/bounded_poll.h"
+#include "support/notify_buffer_decoder.h"
 
 namespace tarnwell {
 namespace {
@@ -46,6 +48,12 @@ void PrintTo(const Record& r, std::ostream* out) {
 }
 
 using Records = std::vector<Record>;
+
+// What one read left in the buffer, names in UTF-8 as the tests state them.
+void AppendRecords(Records& out, const std::vector<std::byte>& buffer) {
+    for (const test::NotifyEntry& entry : test::DecodeNotifyBuffer(buffer.data(), buffer.size()))
+        out.push_back({entry.action, Utf16ToUtf8(entry.name.data(), entry.name.size())});
+}
 
 constexpr std::uint32_t kAdded = FILE_ACTION_ADDED;
 constexpr std::uint32_t kRemoved = FILE_ACTION_REMOVED;
@@ -88,12 +96,7 @@ class Reader {
 
     // Waits until the first read has added at least `watches` watches.
     bool WaitWatching(int watches = 1) {
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (WatchCount() >= watches) return true;
-            std::this_thread::sleep_for(2ms);
-        }
-        return false;
+        return test::PollUntil([&] { return WatchCount() >= watches; }, 5s);
     }
 
     bool WaitFor(const std::function<bool(const Records&)>& done,
@@ -133,10 +136,8 @@ class Reader {
         std::unique_lock lock(mutex_);
         const int before = returned_.load();
         trigger();
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (returned_.load() == before && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(1ms);
-        EXPECT_NE(returned_.load(), before) << "the read did not return";
+        EXPECT_TRUE(test::PollUntil([&] { return returned_.load() != before; }, 10s))
+            << "the read did not return";
         return lock;
     }
 
@@ -166,17 +167,7 @@ class Reader {
                 return;
             }
             ++reads_;
-            for (std::size_t at = 0;;) {
-                std::uint32_t next, action, length;
-                std::memcpy(&next, buffer.data() + at, 4);
-                std::memcpy(&action, buffer.data() + at + 4, 4);
-                std::memcpy(&length, buffer.data() + at + 8, 4);
-                std::u16string name(length / 2, u'\0');
-                std::memcpy(name.data(), buffer.data() + at + kNotifyHeaderSize, length);
-                records_.push_back({action, Utf16ToUtf8(name.data(), name.size())});
-                if (next == 0) break;
-                at += next;
-            }
+            AppendRecords(records_, buffer);
             changed_.notify_all();
         }
     }
@@ -526,9 +517,7 @@ TEST_F(LinuxDirectoryReaderTest, BacklogLargerThanTheKernelQueueWaitsInTheReader
     int allowed = 1;  // rounds the reader has let the maker go on to
     bool failed = false;
     std::thread maker([&] {
-        const auto until = std::chrono::steady_clock::now() + 10s;
-        while (WatchCount() < 1 && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(2ms);
+        test::PollUntil([] { return WatchCount() >= 1; }, 10s);
         for (int round = 0; round < rounds; ++round) {
             {
                 std::unique_lock lock(mutex);
@@ -558,17 +547,7 @@ TEST_F(LinuxDirectoryReaderTest, BacklogLargerThanTheKernelQueueWaitsInTheReader
         if (ReadDirectoryChanges(handle, buffer.data(), buffer.size(), false,
                                  FILE_NOTIFY_CHANGE_FILE_NAME, stop) != ReadOutcome::Filled)
             break;
-        for (std::size_t at = 0;;) {
-            std::uint32_t next, action, length;
-            std::memcpy(&next, buffer.data() + at, 4);
-            std::memcpy(&action, buffer.data() + at + 4, 4);
-            std::memcpy(&length, buffer.data() + at + 8, 4);
-            std::u16string name(length / 2, u'\0');
-            std::memcpy(name.data(), buffer.data() + at + kNotifyHeaderSize, length);
-            seen.push_back({action, Utf16ToUtf8(name.data(), name.size())});
-            if (next == 0) break;
-            at += next;
-        }
+        AppendRecords(seen, buffer);
         if (seen.back().action == 0) break;  // an overflow
         // The next round is made only once it is there in full, so every read
         // but the last ones falls behind by most of a round.

@@ -101,7 +101,7 @@ class Script {
     std::set<int> removed;
 };
 
-TEST(InotifyBookkeeper, WatchMaskFollowsTheFilterTable) {
+TEST(InotifyBookkeeper, WatchMaskHasTheEventsEachFilterBitNeeds) {
     const std::uint32_t names = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
     const std::uint32_t self = IN_DELETE_SELF | IN_MOVE_SELF;
     struct Case {

@@ -33,11 +33,9 @@ tarnwell_add_test(linux_directory_reader_test
     GTEST
     TIMEOUT 300)
 
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/linux_watch_through_engine_test.cpp)
-    tarnwell_add_test(linux_watch_through_engine_test
-        SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/linux_watch_through_engine_test.cpp
-        LIBS tarnwell_engine
-        LABELS integration
-        GTEST
-        TIMEOUT 120)
-endif()
+tarnwell_add_test(linux_watch_through_engine_test
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/linux_watch_through_engine_test.cpp
+    LIBS tarnwell_engine
+    LABELS integration
+    GTEST
+    TIMEOUT 120)

@@ -25,6 +25,7 @@
 #include "platform/file_queries.h"
 #include "platform/path_syntax.h"
 #include "platform/system_text.h"
+#include "support/bounded_poll.h"
 #include "support/fake_services.h"
 
 namespace tarnwell {
@@ -107,10 +108,8 @@ class EngineWatch {
         std::unique_lock lock(mutex_);
         const int before = returned_.load();
         trigger();
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (returned_.load() == before && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(1ms);
-        EXPECT_NE(returned_.load(), before) << "the read did not return";
+        EXPECT_TRUE(test::PollUntil([&] { return returned_.load() != before; }, 10s))
+            << "the read did not return";
         return lock;
     }
 

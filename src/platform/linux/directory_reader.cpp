@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <optional>
 #include <vector>
 
 #include "engine/notify_codes.h"
@@ -156,10 +157,10 @@ int OpenBelow(int root, const std::string& relative, int flags) {
 
 class DirectoryHandleImpl {
   public:
-    explicit DirectoryHandleImpl(int fd) : rootFd(fd) {}
+    explicit DirectoryHandleImpl(int fd) : rootFd_(fd) {}
     ~DirectoryHandleImpl() {
-        if (inotifyFd >= 0) ::close(inotifyFd);
-        if (rootFd >= 0) ::close(rootFd);
+        if (inotifyFd_ >= 0) ::close(inotifyFd_);
+        if (rootFd_ >= 0) ::close(rootFd_);
     }
 
     ReadOutcome Read(std::byte* buffer, std::size_t size, bool subtree, std::uint32_t filter,
@@ -177,28 +178,33 @@ class DirectoryHandleImpl {
     ListResult List(const std::string& relative, std::vector<FolderEntry>& entries) const;
     void Collect();
     void Fill(std::byte* buffer, std::size_t size);
+    // Fills the buffer from the queue, after taking in what the kernel holds.
+    void Deliver(std::byte* buffer, std::size_t size);
+    // Waits for events or the stop and takes the events in; an outcome when
+    // the read ends here, nothing when it goes on.
+    std::optional<ReadOutcome> WaitAndDrain(const StopSignal& stop);
 
     // Open for the whole run: every folder below is reached from it. While it
     // is open, deleting the folder sends no IN_DELETE_SELF; the watch on the
-    // folder above (parentWd) or a look now and then finds a deletion instead.
-    int rootFd;
-    int inotifyFd = -1;
-    int parentWd = -1;
-    std::unique_ptr<InotifyBookkeeper> keeper;
-    bool failed = false;
-    bool noticeGiven = false;
-    std::deque<QueuedRecord> queue;
-    std::size_t queuedBytes = 0;
-    alignas(inotify_event) char events[64 * 1024];
+    // folder above (parentWd_) or a look now and then finds a deletion instead.
+    int rootFd_;
+    int inotifyFd_ = -1;
+    int parentWd_ = -1;
+    std::unique_ptr<InotifyBookkeeper> keeper_;
+    bool failed_ = false;
+    bool noticeGiven_ = false;
+    std::deque<QueuedRecord> queue_;
+    std::size_t queuedBytes_ = 0;
+    alignas(inotify_event) char events_[64 * 1024];
 };
 
 bool DirectoryHandleImpl::Setup(bool subtree, std::uint32_t filter) {
-    inotifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (inotifyFd < 0) return false;
-    keeper = std::make_unique<InotifyBookkeeper>(subtree, filter);
-    keeper->Start();
+    inotifyFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (inotifyFd_ < 0) return false;
+    keeper_ = std::make_unique<InotifyBookkeeper>(subtree, filter);
+    keeper_->Start();
     RunCommands();
-    if (keeper->Failed()) return false;
+    if (keeper_->Failed()) return false;
     WatchParent();
     // Folders the setup could not watch are marked at once, not at the first
     // change that happens to come.
@@ -207,31 +213,31 @@ bool DirectoryHandleImpl::Setup(bool subtree, std::uint32_t filter) {
 }
 
 // The folder above the watched one reports the watched folder's deletion by
-// name (its own IN_DELETE_SELF waits for rootFd to close). The name itself
+// name (its own IN_DELETE_SELF waits for rootFd_ to close). The name itself
 // is not compared: the folder may have been renamed since, and the link count
 // of the open folder says whether it is gone.
 void DirectoryHandleImpl::WatchParent() {
     struct stat root {};
     struct stat parent {};
-    const std::string above = ProcFdPath(rootFd) + "/..";
-    if (::fstat(rootFd, &root) != 0 || ::stat(above.c_str(), &parent) != 0) return;
+    const std::string above = ProcFdPath(rootFd_) + "/..";
+    if (::fstat(rootFd_, &root) != 0 || ::stat(above.c_str(), &parent) != 0) return;
     if (root.st_dev == parent.st_dev && root.st_ino == parent.st_ino) return;  // "/"
     const int wd =
-        ::inotify_add_watch(inotifyFd, above.c_str(), IN_DELETE | IN_ONLYDIR | IN_MASK_ADD);
+        ::inotify_add_watch(inotifyFd_, above.c_str(), IN_DELETE | IN_ONLYDIR | IN_MASK_ADD);
     // The same folder watched twice gives the same descriptor (hence
     // IN_MASK_ADD): one inside the tree keeps its own mask and meaning.
-    if (wd >= 0 && keeper->IsWatchDescriptor(wd)) return;
-    parentWd = wd;
+    if (wd >= 0 && keeper_->IsWatchDescriptor(wd)) return;
+    parentWd_ = wd;
 }
 
 bool DirectoryHandleImpl::RootGone() const {
     struct stat st {};
-    return ::fstat(rootFd, &st) == 0 && st.st_nlink == 0;
+    return ::fstat(rootFd_, &st) == 0 && st.st_nlink == 0;
 }
 
 WatchResult DirectoryHandleImpl::AddWatch(const std::string& relative, int& wd) {
     wd = -1;
-    const int fd = relative.empty() ? rootFd : OpenBelow(rootFd, relative, O_PATH | O_DIRECTORY);
+    const int fd = relative.empty() ? rootFd_ : OpenBelow(rootFd_, relative, O_PATH | O_DIRECTORY);
     if (fd < 0) {
         // ELOOP: the entry is a link now; ENOTDIR: no folder any more.
         if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return WatchResult::Unavailable;
@@ -239,9 +245,9 @@ WatchResult DirectoryHandleImpl::AddWatch(const std::string& relative, int& wd) 
     }
     // The descriptor's link in /proc is followed to the folder itself, which
     // works at any depth and whatever happened to the folders above.
-    wd = ::inotify_add_watch(inotifyFd, ProcFdPath(fd).c_str(), keeper->WatchMask() | IN_ONLYDIR);
+    wd = ::inotify_add_watch(inotifyFd_, ProcFdPath(fd).c_str(), keeper_->WatchMask() | IN_ONLYDIR);
     const int error = errno;
-    if (fd != rootFd) ::close(fd);
+    if (fd != rootFd_) ::close(fd);
     if (wd >= 0) return WatchResult::Added;
     switch (error) {
         case ENOSPC:
@@ -258,22 +264,22 @@ WatchResult DirectoryHandleImpl::AddWatch(const std::string& relative, int& wd) 
 
 void DirectoryHandleImpl::RunCommands() {
     std::vector<FolderEntry> entries;
-    while (auto command = keeper->NextCommand()) {
+    while (auto command = keeper_->NextCommand()) {
         switch (command->kind) {
             case BookkeeperCommand::Kind::AddWatch: {
                 int wd = -1;
                 const WatchResult result = AddWatch(command->path, wd);
-                keeper->OnWatchResult(*command, wd, result);
+                keeper_->OnWatchResult(*command, wd, result);
                 break;
             }
             case BookkeeperCommand::Kind::ListFolder: {
                 entries.clear();
                 const ListResult result = List(command->path, entries);
-                keeper->OnListed(*command, entries, result);
+                keeper_->OnListed(*command, entries, result);
                 break;
             }
             case BookkeeperCommand::Kind::RemoveWatch:
-                ::inotify_rm_watch(inotifyFd, command->wd);
+                ::inotify_rm_watch(inotifyFd_, command->wd);
                 break;
         }
     }
@@ -281,8 +287,8 @@ void DirectoryHandleImpl::RunCommands() {
 
 ListResult DirectoryHandleImpl::List(const std::string& relative,
                                      std::vector<FolderEntry>& entries) const {
-    const int fd = relative.empty() ? ::openat(rootFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                                    : OpenBelow(rootFd, relative, O_RDONLY | O_DIRECTORY);
+    const int fd = relative.empty() ? ::openat(rootFd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                    : OpenBelow(rootFd_, relative, O_RDONLY | O_DIRECTORY);
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return ListResult::Gone;
         return ListResult::Denied;
@@ -321,7 +327,7 @@ bool DirectoryHandleImpl::ReadEvents(bool& drained) {
     drained = false;
     ssize_t n;
     do {
-        n = ::read(inotifyFd, events, sizeof events);
+        n = ::read(inotifyFd_, events_, sizeof events_);
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
         if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
@@ -332,71 +338,71 @@ bool DirectoryHandleImpl::ReadEvents(bool& drained) {
     InotifyEvent event;
     for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
         inotify_event header;
-        std::memcpy(&header, events + at, sizeof header);
+        std::memcpy(&header, events_ + at, sizeof header);
         at += static_cast<ssize_t>(sizeof header + header.len);
-        if (header.wd == parentWd && parentWd >= 0) {
+        if (header.wd == parentWd_ && parentWd_ >= 0) {
             // Files come and go beside the watched folder; only a folder's
             // deletion can be its own.
-            if ((header.mask & (IN_ISDIR | IN_IGNORED)) && RootGone()) keeper->OnRootGone();
+            if ((header.mask & (IN_ISDIR | IN_IGNORED)) && RootGone()) keeper_->OnRootGone();
             // That watch is gone: the link count is looked at now and then.
-            if (header.mask & IN_IGNORED) parentWd = -1;
+            if (header.mask & IN_IGNORED) parentWd_ = -1;
             continue;
         }
         event.wd = header.wd;
         event.mask = header.mask;
         event.cookie = header.cookie;
-        const char* name = events + at - header.len;
+        const char* name = events_ + at - header.len;
         event.name.assign(name, ::strnlen(name, header.len));
-        keeper->OnEvent(event);
+        keeper_->OnEvent(event);
         RunCommands();
     }
     return true;
 }
 
 void DirectoryHandleImpl::Collect() {
-    for (WatchChange& change : keeper->TakeChanges()) {
+    for (WatchChange& change : keeper_->TakeChanges()) {
         QueuedRecord record{change.action, BytesToUtf16(change.path)};
-        queuedBytes += NotifyRecordWriter::RecordSize(record.name.size());
-        queue.push_back(std::move(record));
+        queuedBytes_ += NotifyRecordWriter::RecordSize(record.name.size());
+        queue_.push_back(std::move(record));
     }
 }
 
 // Takes in what the kernel holds, up to the queue's bound.
 void DirectoryHandleImpl::Drain() {
     int partnerWaits = 0;
-    while (queuedBytes < kMaxQueuedBytes) {
+    while (queuedBytes_ < kMaxQueuedBytes) {
         bool drained = false;
         if (!ReadEvents(drained)) {
-            failed = true;
+            failed_ = true;
             break;
         }
         if (drained) {
-            keeper->OnQueueDrained();
-            if (keeper->HasUnpairedMoves() && partnerWaits < 8) {
+            keeper_->OnQueueDrained();
+            if (keeper_->HasUnpairedMoves() && partnerWaits < 8) {
                 ++partnerWaits;
-                pollfd p{inotifyFd, POLLIN, 0};
+                pollfd p{inotifyFd_, POLLIN, 0};
                 if (::poll(&p, 1, kPartnerWaitMs) > 0) continue;
             }
-            keeper->EndBatch();
+            keeper_->EndBatch();
             RunCommands();
             Collect();
             break;
         }
         Collect();
     }
-    if (keeper->Failed()) failed = true;
+    if (keeper_->Failed()) failed_ = true;
 }
 
 void DirectoryHandleImpl::Fill(std::byte* buffer, std::size_t size) {
     NotifyRecordWriter writer(buffer, size);
-    while (!queue.empty()) {
-        const QueuedRecord& record = queue.front();
+    while (!queue_.empty()) {
+        const QueuedRecord& record = queue_.front();
         const bool overflow = record.action == 0 && record.name.empty();
         const bool deliverable = !overflow && writer.Fits(record.name.size());
         if (!deliverable && !writer.Empty()) break;  // the next read starts with it
         if (deliverable) writer.Append(record.action, record.name);
-        queuedBytes -= NotifyRecordWriter::RecordSize(record.name.size());
-        queue.pop_front();
+        queuedBytes_ -= NotifyRecordWriter::RecordSize(record.name.size());
+        queue_.pop_front();
         // An overflow is a read of its own. So is a record too long for any
         // buffer: dropping it unseen would hide a change, so the read reports
         // an overflow in its place.
@@ -407,46 +413,54 @@ void DirectoryHandleImpl::Fill(std::byte* buffer, std::size_t size) {
 ReadOutcome DirectoryHandleImpl::Read(std::byte* buffer, std::size_t size, bool subtree,
                                       std::uint32_t filter, const StopSignal& stop) {
     if (stop.Raised()) return ReadOutcome::Interrupted;
-    if (!keeper && !Setup(subtree, filter)) {
-        failed = true;
+    if (!keeper_ && !Setup(subtree, filter)) {
+        failed_ = true;
         return ReadOutcome::Failed;
     }
     for (;;) {
         // Changes seen before a failure are still delivered, then the read fails.
-        if (!queue.empty()) {
-            // Take in what the kernel holds meanwhile: while the user-interface
-            // thread works through a buffer nobody reads, and a burst must wait
-            // in this queue rather than overflow the kernel's smaller one.
-            if (!failed && queuedBytes < kMaxQueuedBytes) {
-                pollfd pending{inotifyFd, POLLIN, 0};
-                if (::poll(&pending, 1, 0) > 0 && (pending.revents & POLLIN)) Drain();
-            }
-            Fill(buffer, size);
+        if (!queue_.empty()) {
+            Deliver(buffer, size);
             return ReadOutcome::Filled;
         }
-        if (failed) return ReadOutcome::Failed;
-        pollfd fds[2] = {{inotifyFd, POLLIN, 0},
-                         {static_cast<int>(stop.NativeHandle()), POLLIN, 0}};
-        const nfds_t count = fds[1].fd >= 0 ? 2 : 1;
-        const int ready = ::poll(fds, count, parentWd >= 0 ? -1 : kRootCheckMs);
-        if (ready < 0) {
-            if (errno == EINTR) continue;
-            return ReadOutcome::Failed;
-        }
-        if (ready == 0) {
-            if (RootGone()) failed = true;
-            continue;
-        }
-        if (stop.Raised() || (count == 2 && fds[1].revents != 0)) return ReadOutcome::Interrupted;
-        if (fds[0].revents & (POLLERR | POLLNVAL)) return ReadOutcome::Failed;
-        if (fds[0].revents & POLLIN) Drain();
+        if (failed_) return ReadOutcome::Failed;
+        if (const auto outcome = WaitAndDrain(stop)) return *outcome;
     }
 }
 
+void DirectoryHandleImpl::Deliver(std::byte* buffer, std::size_t size) {
+    // Take in what the kernel holds meanwhile: while the user-interface
+    // thread works through a buffer nobody reads, and a burst must wait in
+    // this queue rather than overflow the kernel's smaller one.
+    if (!failed_ && queuedBytes_ < kMaxQueuedBytes) {
+        pollfd pending{inotifyFd_, POLLIN, 0};
+        if (::poll(&pending, 1, 0) > 0 && (pending.revents & POLLIN)) Drain();
+    }
+    Fill(buffer, size);
+}
+
+std::optional<ReadOutcome> DirectoryHandleImpl::WaitAndDrain(const StopSignal& stop) {
+    pollfd fds[2] = {{inotifyFd_, POLLIN, 0}, {static_cast<int>(stop.NativeHandle()), POLLIN, 0}};
+    const nfds_t count = fds[1].fd >= 0 ? 2 : 1;
+    const int ready = ::poll(fds, count, parentWd_ >= 0 ? -1 : kRootCheckMs);
+    if (ready < 0) {
+        if (errno == EINTR) return std::nullopt;
+        return ReadOutcome::Failed;
+    }
+    if (ready == 0) {
+        if (RootGone()) failed_ = true;
+        return std::nullopt;
+    }
+    if (stop.Raised() || (count == 2 && fds[1].revents != 0)) return ReadOutcome::Interrupted;
+    if (fds[0].revents & (POLLERR | POLLNVAL)) return ReadOutcome::Failed;
+    if (fds[0].revents & POLLIN) Drain();
+    return std::nullopt;
+}
+
 std::string DirectoryHandleImpl::TakeNotice() {
-    if (noticeGiven || !keeper || keeper->RefusedByLimit() == 0) return {};
-    noticeGiven = true;
-    return WatchLimitNotice(keeper->RefusedByLimit(), ReadMaxUserWatches());
+    if (noticeGiven_ || !keeper_ || keeper_->RefusedByLimit() == 0) return {};
+    noticeGiven_ = true;
+    return WatchLimitNotice(keeper_->RefusedByLimit(), ReadMaxUserWatches());
 }
 
 FolderHandle OpenDirectory(const std::string& path) {

@@ -133,13 +133,7 @@ void InotifyBookkeeper::OnListed(const BookkeeperCommand& command,
 
 void InotifyBookkeeper::OnEvent(const InotifyEvent& event) {
     if (event.mask & IN_Q_OVERFLOW) {
-        PushOverflow();
-        // Folders created while events were lost have no watch yet, and
-        // renamed ones may sit under old paths: walk the tree again, silently.
-        if (subtree_ && !failed_) {
-            missed_.clear();
-            WatchFolder({}, false, false);
-        }
+        OnOverflow();
         return;
     }
     const auto folder = folders_.find(event.wd);
@@ -161,70 +155,105 @@ void InotifyBookkeeper::OnEvent(const InotifyEvent& event) {
 
     const std::string path = Join(folder->second, event.name);
     const bool isFolder = (event.mask & IN_ISDIR) != 0;
-
     if (event.mask & IN_CREATE) {
-        if (listed_.erase(path) != 0) return;
-        if (Wants(isFolder)) Push(FILE_ACTION_ADDED, path);
-        if (isFolder && subtree_) WatchFolder(path, true, false);
+        OnCreated(path, isFolder);
     } else if (event.mask & IN_DELETE) {
-        listed_.erase(path);
-        if (Wants(isFolder)) Push(FILE_ACTION_REMOVED, path);
-        if (isFolder) {
-            refusedByLimit_.erase(path);
-            if (missed_.erase(path) != 0) PushMark(path, MarkCause::Late);
-        }
+        OnDeleted(path, isFolder);
     } else if (event.mask & IN_MOVED_FROM) {
-        listed_.erase(path);
-        Item item;
-        item.change = {FILE_ACTION_RENAMED_OLD_NAME, path};
-        item.unpaired = true;
-        item.cookie = event.cookie;
-        item.isFolder = isFolder;
-        items_.push_back(std::move(item));
+        OnMovedFrom(path, isFolder, event.cookie);
     } else if (event.mask & IN_MOVED_TO) {
-        listed_.erase(path);
-        // The kernel queues the two halves of a rename back to back, so the
-        // partner is nearly always the last item: looked for from the end, a
-        // burst of renames does not walk every pending item for each one.
-        // Cookies are unique among the moves still waiting.
-        for (auto it = items_.rbegin(); it != items_.rend(); ++it) {
-            Item& item = *it;
-            if (!item.unpaired || item.cookie != event.cookie) continue;
-            item.unpaired = false;
-            if (isFolder && subtree_) {
-                // A folder renamed before its watch could be added (published
-                // by a rename, or renamed again at once) has none: it is
-                // watched at its new name and listed like a new folder.
-                const bool watched = IsWatched(item.change.path);
-                missed_.erase(item.change.path);
-                refusedByLimit_.erase(item.change.path);
-                RenameSubtree(item.change.path, path);
-                if (!watched) WatchFolder(path, true, true);
-            }
-            if (Wants(isFolder)) {
-                item.renamedTo = WatchChange{FILE_ACTION_RENAMED_NEW_NAME, path};
-            } else {
-                item.emit = false;
-            }
-            return;
-        }
-        // Moved in from outside the tree: its contents were not created here.
-        if (Wants(isFolder)) Push(FILE_ACTION_ADDED, path);
-        if (isFolder && subtree_) WatchFolder(path, false, false);
-    } else {
-        bool wanted = false;
-        if ((event.mask & IN_MODIFY) &&
-            (filter_ & (FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE)))
-            wanted = true;
-        if ((event.mask & IN_ATTRIB) &&
-            (filter_ & (FILE_NOTIFY_CHANGE_ATTRIBUTES | FILE_NOTIFY_CHANGE_SECURITY |
-                        FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_LAST_ACCESS)))
-            wanted = true;
-        if ((event.mask & IN_ACCESS) && (filter_ & FILE_NOTIFY_CHANGE_LAST_ACCESS) &&
-            !(isFolder && ownAccess_.count(path) != 0))
-            wanted = true;
-        if (wanted) Push(FILE_ACTION_MODIFIED, path);
+        OnMovedTo(path, isFolder, event.cookie);
+    } else if (IsWantedModification(event.mask, path, isFolder)) {
+        Push(FILE_ACTION_MODIFIED, path);
     }
+}
+
+void InotifyBookkeeper::OnOverflow() {
+    PushOverflow();
+    // Folders created while events were lost have no watch yet, and renamed
+    // ones may sit under old paths: walk the tree again, silently.
+    if (subtree_ && !failed_) {
+        missed_.clear();
+        WatchFolder({}, false, false);
+    }
+}
+
+void InotifyBookkeeper::OnCreated(const std::string& path, bool isFolder) {
+    if (listed_.erase(path) != 0) return;
+    if (Wants(isFolder)) Push(FILE_ACTION_ADDED, path);
+    if (isFolder && subtree_) WatchFolder(path, true, false);
+}
+
+void InotifyBookkeeper::OnDeleted(const std::string& path, bool isFolder) {
+    listed_.erase(path);
+    if (Wants(isFolder)) Push(FILE_ACTION_REMOVED, path);
+    if (isFolder) {
+        refusedByLimit_.erase(path);
+        if (missed_.erase(path) != 0) PushMark(path, MarkCause::Late);
+    }
+}
+
+void InotifyBookkeeper::OnMovedFrom(const std::string& path, bool isFolder, std::uint32_t cookie) {
+    listed_.erase(path);
+    Item item;
+    item.change = {FILE_ACTION_RENAMED_OLD_NAME, path};
+    item.unpaired = true;
+    item.cookie = cookie;
+    item.isFolder = isFolder;
+    items_.push_back(std::move(item));
+}
+
+void InotifyBookkeeper::OnMovedTo(const std::string& path, bool isFolder, std::uint32_t cookie) {
+    listed_.erase(path);
+    if (Item* from = FindUnpairedMove(cookie)) {
+        PairRename(*from, path, isFolder);
+        return;
+    }
+    // Moved in from outside the tree: its contents were not created here.
+    if (Wants(isFolder)) Push(FILE_ACTION_ADDED, path);
+    if (isFolder && subtree_) WatchFolder(path, false, false);
+}
+
+InotifyBookkeeper::Item* InotifyBookkeeper::FindUnpairedMove(std::uint32_t cookie) {
+    // The kernel queues the two halves of a rename back to back, so the
+    // partner is nearly always the last item: looked for from the end, a
+    // burst of renames does not walk every pending item for each one.
+    // Cookies are unique among the moves still waiting.
+    for (auto it = items_.rbegin(); it != items_.rend(); ++it)
+        if (it->unpaired && it->cookie == cookie) return &*it;
+    return nullptr;
+}
+
+void InotifyBookkeeper::PairRename(Item& from, const std::string& to, bool isFolder) {
+    from.unpaired = false;
+    if (isFolder && subtree_) {
+        // A folder renamed before its watch could be added (published by a
+        // rename, or renamed again at once) has none: it is watched at its
+        // new name and listed like a new folder.
+        const bool watched = IsWatched(from.change.path);
+        missed_.erase(from.change.path);
+        refusedByLimit_.erase(from.change.path);
+        RenameSubtree(from.change.path, to);
+        if (!watched) WatchFolder(to, true, true);
+    }
+    if (Wants(isFolder)) {
+        from.renamedTo = WatchChange{FILE_ACTION_RENAMED_NEW_NAME, to};
+    } else {
+        from.emit = false;
+    }
+}
+
+bool InotifyBookkeeper::IsWantedModification(std::uint32_t mask, const std::string& path,
+                                             bool isFolder) const {
+    if ((mask & IN_MODIFY) && (filter_ & (FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE)))
+        return true;
+    if ((mask & IN_ATTRIB) &&
+        (filter_ & (FILE_NOTIFY_CHANGE_ATTRIBUTES | FILE_NOTIFY_CHANGE_SECURITY |
+                    FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_LAST_ACCESS)))
+        return true;
+    // Listing a folder reads it; that access is this program's own.
+    return (mask & IN_ACCESS) && (filter_ & FILE_NOTIFY_CHANGE_LAST_ACCESS) &&
+           !(isFolder && ownAccess_.count(path) != 0);
 }
 
 void InotifyBookkeeper::OnQueueDrained() {

@@ -122,6 +122,15 @@ class InotifyBookkeeper {
         std::optional<WatchChange> renamedTo;
     };
 
+    void OnOverflow();
+    void OnCreated(const std::string& path, bool isFolder);
+    void OnDeleted(const std::string& path, bool isFolder);
+    void OnMovedFrom(const std::string& path, bool isFolder, std::uint32_t cookie);
+    void OnMovedTo(const std::string& path, bool isFolder, std::uint32_t cookie);
+    Item* FindUnpairedMove(std::uint32_t cookie);
+    void PairRename(Item& from, const std::string& to, bool isFolder);
+    // An IN_MODIFY, IN_ATTRIB or IN_ACCESS that the filter asks for.
+    bool IsWantedModification(std::uint32_t mask, const std::string& path, bool isFolder) const;
     bool Wants(bool isFolder) const;
     void Push(std::uint32_t action, const std::string& path);
     void PushOverflow();
@@ -134,7 +143,6 @@ class InotifyBookkeeper {
     bool IsWatched(const std::string& path) const;
     void ResolveAsMovedOut(Item& item);
     void RenameSubtree(const std::string& from, const std::string& to);
-    std::string PathOf(int wd, const std::string& name) const;
 
     bool subtree_;
     std::uint32_t filter_;

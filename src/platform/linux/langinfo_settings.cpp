@@ -1,6 +1,8 @@
 #include "platform/linux/langinfo_settings.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarnwell {
@@ -14,71 +16,91 @@ struct Piece {
     std::string literal;
 };
 
+void AppendLiteral(std::vector<Piece>& out, std::string_view text) {
+    if (out.empty() || out.back().conversion != 0) out.push_back(Piece{});
+    out.back().literal += text;
+}
+
+struct Conversion {
+    char letter = 0;
+    bool unpadded = false;
+    std::size_t at = 0;  // where the letter stands
+};
+
+// The conversion whose glibc flags, width and E/O modifier start at `from`
+// (just behind the "%"); nothing when the pattern ends first.
+std::optional<Conversion> ParseConversion(std::string_view format, std::size_t from) {
+    Conversion conversion;
+    std::size_t j = from;
+    while (j < format.size() &&
+           std::string_view("-_0^#").find(format[j]) != std::string_view::npos) {
+        if (format[j] == '-' || format[j] == '_') conversion.unpadded = true;
+        ++j;
+    }
+    while (j < format.size() && format[j] >= '0' && format[j] <= '9') ++j;
+    if (j < format.size() && (format[j] == 'E' || format[j] == 'O')) ++j;
+    if (j >= format.size()) return std::nullopt;
+    conversion.letter = format[j];
+    conversion.at = j;
+    return conversion;
+}
+
+// The text of a conversion that stands for one: "%%", "%n", "%t".
+const char* LiteralOf(char letter) {
+    switch (letter) {
+        case '%':
+            return "%";
+        case 'n':
+            return "\n";
+        case 't':
+            return "\t";
+        default:
+            return nullptr;
+    }
+}
+
+// The pattern a composite conversion stands for.
+std::optional<std::string_view> ExpansionOf(char letter, const LangInfoTime& info) {
+    switch (letter) {
+        case 'D':
+            return "%m/%d/%y";
+        case 'F':
+            return "%Y-%m-%d";
+        case 'T':
+            return "%H:%M:%S";
+        case 'R':
+            return "%H:%M";
+        case 'r':
+            return info.timeFormatAmPm;
+        case 'x':
+            return info.dateFormat;
+        case 'X':
+            return info.timeFormat;
+        default:
+            return std::nullopt;
+    }
+}
+
 void Tokenize(std::string_view format, const LangInfoTime& info, std::vector<Piece>& out,
               int depth = 0) {
-    auto literal = [&out](std::string_view text) {
-        if (out.empty() || out.back().conversion != 0) out.push_back(Piece{});
-        out.back().literal += text;
-    };
     for (std::size_t i = 0; i < format.size(); ++i) {
         if (format[i] != '%') {
-            literal(format.substr(i, 1));
+            AppendLiteral(out, format.substr(i, 1));
             continue;
         }
-        bool unpadded = false;
-        std::size_t j = i + 1;
-        while (j < format.size() &&
-               std::string_view("-_0^#").find(format[j]) != std::string_view::npos) {
-            if (format[j] == '-' || format[j] == '_') unpadded = true;
-            ++j;
-        }
-        while (j < format.size() && format[j] >= '0' && format[j] <= '9') ++j;
-        if (j < format.size() && (format[j] == 'E' || format[j] == 'O')) ++j;
-        if (j >= format.size()) break;
-        const char c = format[j];
-        i = j;
-        // Composite conversions stand for patterns of their own; the depth
-        // guard keeps a "%r" inside T_FMT_AMPM from recursing for ever.
-        std::string_view expansion;
-        switch (c) {
-            case 'D':
-                expansion = "%m/%d/%y";
-                break;
-            case 'F':
-                expansion = "%Y-%m-%d";
-                break;
-            case 'T':
-                expansion = "%H:%M:%S";
-                break;
-            case 'R':
-                expansion = "%H:%M";
-                break;
-            case 'r':
-                expansion = info.timeFormatAmPm;
-                break;
-            case 'x':
-                expansion = info.dateFormat;
-                break;
-            case 'X':
-                expansion = info.timeFormat;
-                break;
-            case '%':
-                literal("%");
-                continue;
-            case 'n':
-                literal("\n");
-                continue;
-            case 't':
-                literal("\t");
-                continue;
-            default:
-                break;
-        }
-        if (!expansion.empty() || c == 'r' || c == 'x' || c == 'X') {
-            if (depth < 4) Tokenize(expansion, info, out, depth + 1);
+        const std::optional<Conversion> conversion = ParseConversion(format, i + 1);
+        if (!conversion) break;
+        i = conversion->at;
+        if (const char* text = LiteralOf(conversion->letter)) {
+            AppendLiteral(out, text);
             continue;
         }
-        out.push_back(Piece{c, unpadded, {}});
+        // The depth guard keeps a "%r" inside T_FMT_AMPM from recursing for ever.
+        if (const auto expansion = ExpansionOf(conversion->letter, info)) {
+            if (depth < 4) Tokenize(*expansion, info, out, depth + 1);
+            continue;
+        }
+        out.push_back(Piece{conversion->letter, conversion->unpadded, {}});
     }
 }
 
