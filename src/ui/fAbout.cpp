@@ -21,6 +21,7 @@
 #include "ui/application.h"
 #include "ui/fProxySettings.h"
 #include "ui/plain_message_box.h"
+#include "ui/qt_system_text.h"
 #include "ui/versions_document.h"
 
 namespace tarnwell {
@@ -40,13 +41,6 @@ constexpr int kBoxHeight = kOkTop + 23 + 9;
 constexpr int kValueLeft = 110;
 constexpr int kRowHeight = 20;
 constexpr char kVersionsPath[] = "/versions/versions.xml";
-
-QString FromSystemText(const std::string& text) {
-    return QString::fromLocal8Bit(text);
-}
-std::string ToSystemText(const QString& text) {
-    return text.toLocal8Bit().toStdString();
-}
 
 QLabel* MakeLabel(const char* name, const QString& text, QWidget* parent, QRect geometry) {
     auto* label = new QLabel(text, parent);
@@ -272,29 +266,7 @@ void TfrmAbout::cmdDownloadClick() {
 }
 
 void TfrmAbout::cmdProxyClick() {
-    ReportFailures([this] { EditProxySettings(); });
-}
-
-void TfrmAbout::EditProxySettings() {
-    TfrmProxySettings* dialog = ProxyDialog();
-    const tarnwell::ProxySettings& settings = fAbout::ProxySettings;
-    dialog->chkUseProxy->setChecked(settings.ProxyEnabled != 0);
-    dialog->txtHostName->setText(FromSystemText(settings.ProxyServer));
-    dialog->txtPort->setText(QString::number(settings.ProxyPort));
-    dialog->txtUserName->setText(FromSystemText(settings.ProxyUser));
-    dialog->txtPassword->setText(FromSystemText(settings.ProxyPassword));
-    // Also when filling left the box as it was.
-    dialog->chkUseProxyChange();
-
-    if (dialog->exec() != QDialog::Accepted) return;
-
-    tarnwell::ProxySettings& edited = fAbout::ProxySettings;
-    edited.ProxyEnabled = dialog->chkUseProxy->isChecked() ? 1 : 0;
-    edited.ProxyServer = ToSystemText(dialog->txtHostName->text());
-    edited.ProxyPort = ConvertPort(ToSystemText(dialog->txtPort->text()));
-    edited.ProxyUser = ToSystemText(dialog->txtUserName->text());
-    edited.ProxyPassword = ToSystemText(dialog->txtPassword->text());
-    SaveProxySettings(edited);
+    ReportFailures([this] { EditProxySettings(*ProxyDialog(), fAbout::ProxySettings); });
 }
 
 void TfrmAbout::cmdUpdatesClick() {

@@ -81,7 +81,6 @@ class TfrmAbout : public QDialog {
   private:
     void FormShow();
     void CheckForUpdates();
-    void EditProxySettings();
     void lblURLMouseEnter();
     void lblURLMouseLeave();
     TfrmProxySettings* ProxyDialog();

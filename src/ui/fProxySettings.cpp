@@ -12,6 +12,8 @@
 #include <limits>
 #include <utility>
 
+#include "ui/qt_system_text.h"
+
 namespace tarnwell {
 namespace {
 
@@ -33,7 +35,7 @@ QPushButton* MakeButton(const char* name, const QString& caption, QWidget* paren
 
 TfrmProxySettings::TfrmProxySettings(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmProxySettings"));
-    setWindowTitle(QStringLiteral("Proxy Settings"));
+    setWindowTitle(QLatin1String(kProxyDialogCaption));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     auto* group = new QGroupBox(QStringLiteral("Proxy Settings"), this);
@@ -85,17 +87,34 @@ TfrmProxySettings::TfrmProxySettings(QWidget* parent) : QDialog(parent) {
     setTabOrder(txtPassword, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
 
-    // toggled comes only with a real change of state, as the rule wants.
+    // toggled comes only with a real change of state, not with every click.
     connect(chkUseProxy, &QCheckBox::toggled, this, &TfrmProxySettings::chkUseProxyChange);
     connect(cmdOK, &QPushButton::clicked, this, &TfrmProxySettings::cmdOKClick);
     connect(cmdCancel, &QPushButton::clicked, this, &TfrmProxySettings::cmdCancelClick);
     chkUseProxyChange();
 }
 
-void TfrmProxySettings::chkUseProxyChange() {
-    const bool enabled = chkUseProxy->isChecked();
+void TfrmProxySettings::Fill(const ProxySettingsForm& form) {
+    chkUseProxy->setChecked(form.useProxy);
+    txtHostName->setText(FromSystemText(form.hostName));
+    txtPort->setText(FromSystemText(form.port));
+    txtUserName->setText(FromSystemText(form.userName));
+    txtPassword->setText(FromSystemText(form.password));
+}
+
+ProxySettingsForm TfrmProxySettings::Read() const {
+    return ProxySettingsForm{chkUseProxy->isChecked(), ToSystemText(txtHostName->text()),
+                             ToSystemText(txtPort->text()), ToSystemText(txtUserName->text()),
+                             ToSystemText(txtPassword->text())};
+}
+
+void TfrmProxySettings::SetFieldsEnabled(bool enabled) {
     for (QLineEdit* field : {txtHostName, txtPort, txtUserName, txtPassword})
         field->setEnabled(enabled);
+}
+
+bool TfrmProxySettings::RunModal() {
+    return exec() == QDialog::Accepted;
 }
 
 void TfrmProxySettings::showEvent(QShowEvent* event) {
