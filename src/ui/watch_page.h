@@ -48,6 +48,9 @@ inline constexpr int kMaxLinesDefault = 1000;
 int MaxLinesValue(std::string_view text);
 // Whether a typed text may stay in the field: digits and blanks only.
 bool IsMaxLinesInput(std::string_view text);
+// Whether the text is a number the field takes as it is: digits standing for
+// 0 .. 60000. Empty is not; it still has to be completed or brought to a bound.
+bool IsMaxLinesComplete(std::string_view text);
 
 // A tab takes "&" as the mark of a shortcut letter and would hide it.
 std::string TabCaptionText(std::string_view path);

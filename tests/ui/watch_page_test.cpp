@@ -271,6 +271,21 @@ TEST(WatchPageRules, MaxLinesValue) {
     EXPECT_FALSE(IsMaxLinesInput("-1"));
 }
 
+TEST(WatchPageRules, IsMaxLinesComplete) {
+    const std::pair<const char*, bool> cases[] = {
+        {"", false},
+        {"  ", false},
+        {"0", true},
+        {" 60000 ", true},
+        {"60001", false},
+        {"1.5", false},
+        {"0000000000012", true},
+        {"99999999999", false},
+    };
+    for (const auto& [text, complete] : cases)
+        EXPECT_EQ(IsMaxLinesComplete(text), complete) << text;
+}
+
 TEST(WatchPageRules, EachActivityBoxHasItsBit) {
     using Member = bool Activities::*;
     const std::pair<Member, NotifyFilter> cases[] = {
