@@ -40,7 +40,6 @@ constexpr int kOkTop = 128 + kUpdatesHeight + 8;
 constexpr int kBoxHeight = kOkTop + 23 + 9;
 constexpr int kValueLeft = 110;
 constexpr int kRowHeight = 20;
-constexpr char kVersionsPath[] = "/versions/versions.xml";
 
 QLabel* MakeLabel(const char* name, const QString& text, QWidget* parent, QRect geometry) {
     auto* label = new QLabel(text, parent);
@@ -62,23 +61,6 @@ QGroupBox* MakeGroup(const char* name, const QString& caption, QWidget* parent, 
     group->setGeometry(geometry);
     return group;
 }
-
-// The hourglass for as long as the check runs, whichever way it ends: a
-// failure shown on the error display must not leave it behind.
-class WaitCursor {
-  public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { Restore(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-    void Restore() {
-        if (active_) QApplication::restoreOverrideCursor();
-        active_ = false;
-    }
-
-  private:
-    bool active_ = true;
-};
 
 }  // namespace
 
@@ -161,14 +143,6 @@ void TfrmAbout::SetProxySettingsDialog(TfrmProxySettings* dialog) {
 TfrmProxySettings* TfrmAbout::ProxyDialog() {
     if (proxyDialog_.isNull()) proxyDialog_ = new TfrmProxySettings(this);
     return proxyDialog_;
-}
-
-std::string TfrmAbout::UpdateAddress() const {
-    std::string host = server_.host;
-    if (host.find(':') != std::string::npos) host = "[" + host + "]";
-    std::string address = "http://" + host;
-    if (server_.port != 80) address += ":" + std::to_string(server_.port);
-    return address + kVersionsPath;
 }
 
 void TfrmAbout::showEvent(QShowEvent* event) {
@@ -270,63 +244,44 @@ void TfrmAbout::cmdProxyClick() {
 }
 
 void TfrmAbout::cmdUpdatesClick() {
-    ReportFailures([this] { CheckForUpdates(); });
+    ReportFailures([this] {
+        CheckForUpdates(
+            *this, reader_,
+            [this] { return http_.Get(UpdateAddress(server_), ProxyFor(fAbout::ProxySettings)); },
+            DecimalSeparator(), fAbout::DownloadURL);
+    });
 }
 
-void TfrmAbout::CheckForUpdates() {
-    WaitCursor cursor;
+void TfrmAbout::SetStatus(const std::string& text) {
+    lblStatus->setText(FromSystemText(text));
     // On screen before the exchange blocks the user-interface thread.
-    repaint();
-    lblStatus->setText(QStringLiteral("Checking for Updates"));
     lblStatus->repaint();
+}
 
-    auto fail = [&](const std::string& description) {
-        lblStatus->clear();
-        cursor.Restore();
-        ShowErrorMessage(FromSystemText(description));
-    };
+void TfrmAbout::SetStatus2(const std::string& text) {
+    lblStatus2->setText(FromSystemText(text));
+}
 
-    const HttpResult response = http_.Get(UpdateAddress(), ProxyFor(fAbout::ProxySettings));
-    if (!response.Ok()) {
-        if (response.error.CarriesSocketCode()) {
-            PlainMessageBox box(QMessageBox::NoIcon, QStringLiteral("Check for Updates"),
-                                QStringLiteral("An Error occured whilst Checking for updates. \n\n "
-                                               "Error Code : ") +
-                                    QString::number(response.error.code),
-                                QMessageBox::Ok, this);
-            box.setObjectName(QStringLiteral("UpdateCheckSocketError"));
-            box.exec();
-            // lblStatus keeps "Checking for Updates".
-            return;
-        }
-        fail(response.error.text);
-        return;
-    }
+void TfrmAbout::ShowDownload(bool shown) {
+    cmdDownload->setVisible(shown);
+}
 
-    const VersionsReading reading =
-        ReadVersionsDocument(document_, QByteArray::fromStdString(response.body),
-                             QString::fromLatin1(AppConstants::ProductName), DecimalSeparator());
-    switch (reading.outcome) {
-        case VersionsReading::Outcome::kMissing:
-            lblStatus->setText(QStringLiteral("Error fetching update info"));
-            return;
-        case VersionsReading::Outcome::kMalformed:
-            fail(reading.error);
-            return;
-        case VersionsReading::Outcome::kFound:
-            break;
-    }
+void TfrmAbout::ShowUpdateError(const std::string& text) {
+    PlainMessageBox box(QMessageBox::NoIcon, QLatin1String(kUpdateErrorCaption),
+                        FromSystemText(text), QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("UpdateCheckSocketError"));
+    box.exec();
+}
 
-    // Taken also when the version turns out not to be newer.
-    fAbout::DownloadURL = TrimDownloadAddress(ToSystemText(reading.url));
-    if (reading.version > AppConstants::VersionNumber) {
-        lblStatus2->setText(QStringLiteral("A Newer Version Is Available"));
-        cmdDownload->show();
-    } else {
-        lblStatus2->setText(QStringLiteral("The current version is up to date"));
-        cmdDownload->hide();
-    }
-    lblStatus->clear();
+void TfrmAbout::BeginWait() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    waiting_ = true;
+    repaint();
+}
+
+void TfrmAbout::EndWait() {
+    if (waiting_) QApplication::restoreOverrideCursor();
+    waiting_ = false;
 }
 
 }  // namespace tarnwell
