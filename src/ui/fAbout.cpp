@@ -22,6 +22,7 @@
 #include "ui/fProxySettings.h"
 #include "ui/plain_message_box.h"
 #include "ui/qt_system_text.h"
+#include "ui/qt_widgets.h"
 #include "ui/versions_document.h"
 
 namespace tarnwell {
@@ -48,18 +49,11 @@ QLabel* MakeLabel(const char* name, const QString& text, QWidget* parent, QRect 
     return label;
 }
 
-QPushButton* MakeButton(const char* name, const QString& caption, QWidget* parent, QRect geometry) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(geometry);
-    return button;
-}
-
-QGroupBox* MakeGroup(const char* name, const QString& caption, QWidget* parent, QRect geometry) {
-    auto* group = new QGroupBox(caption, parent);
-    group->setObjectName(QLatin1String(name));
-    group->setGeometry(geometry);
-    return group;
+// The box has a fixed layout: every control at its place.
+template <typename Widget>
+Widget* Placed(Widget* widget, QRect geometry) {
+    widget->setGeometry(geometry);
+    return widget;
 }
 
 }  // namespace
@@ -73,8 +67,8 @@ TfrmAbout::TfrmAbout(QWidget* parent, UpdateServer server)
     dialogFont.setPointSize(8);
     setFont(dialogFont);
 
-    grpAppInfo = MakeGroup("grpAppInfo", QStringLiteral("Application Information"), this,
-                           QRect(8, 10, 431, 111));
+    grpAppInfo = Placed(MakeGroup("grpAppInfo", QStringLiteral("Application Information"), this),
+                        QRect(8, 10, 431, 111));
     const char* captions[] = {"Application Name :", "Version :", "Copyright :", "Website : "};
     QLabel** values[] = {&lblAppName, &lblVersion, &lblCopyRight, &lblURL};
     const char* names[] = {"lblAppName", "lblVersion", "lblCopyRight", "lblURL"};
@@ -101,24 +95,26 @@ TfrmAbout::TfrmAbout(QWidget* parent, UpdateServer server)
     // Qt's styles draw a group's frame below its title, not through it, so what
     // lies inside "Update Details" sits lower than in the original layout and
     // the "Updates" group is a little taller to hold it.
-    grpUpdates = MakeGroup("grpUpdates", QStringLiteral("Updates"), this,
-                           QRect(8, 128, 431, kUpdatesHeight));
-    cmdUpdates = MakeButton("cmdUpdates", QStringLiteral("Check For Updates"), grpUpdates,
-                            QRect(10, 23, 106, 23));
-    cmdProxy = MakeButton("cmdProxy", QStringLiteral("Proxy Settings"), grpUpdates,
-                          QRect(10, 52, 106, 23));
-    grpUpdateDetails = MakeGroup("grpUpdateDetails", QStringLiteral("Update Details"), grpUpdates,
-                                 QRect(131, 16, 293, 70));
+    grpUpdates = Placed(MakeGroup("grpUpdates", QStringLiteral("Updates"), this),
+                        QRect(8, 128, 431, kUpdatesHeight));
+    cmdUpdates = Placed(MakeButton("cmdUpdates", QStringLiteral("Check For Updates"), grpUpdates),
+                        QRect(10, 23, 106, 23));
+    cmdProxy = Placed(MakeButton("cmdProxy", QStringLiteral("Proxy Settings"), grpUpdates),
+                      QRect(10, 52, 106, 23));
+    grpUpdateDetails =
+        Placed(MakeGroup("grpUpdateDetails", QStringLiteral("Update Details"), grpUpdates),
+               QRect(131, 16, 293, 70));
     lblStatus = MakeLabel("lblStatus", QString(), grpUpdateDetails, QRect(4, 22, 278, 16));
     lblStatus2 = MakeLabel("lblStatus2", QString(), grpUpdateDetails, QRect(4, 44, 201, 16));
-    cmdDownload = MakeButton("cmdDownload", QStringLiteral("Download"), grpUpdateDetails,
-                             QRect(207, 41, 80, 23));
+    cmdDownload = Placed(MakeButton("cmdDownload", QStringLiteral("Download"), grpUpdateDetails),
+                         QRect(207, 41, 80, 23));
     cmdDownload->hide();
 
-    cmdOk = MakeButton("cmdOk", QStringLiteral("OK"), this,
-                       QRect((kBoxWidth - 74) / 2, kOkTop, 74, 23));
+    cmdOk = Placed(MakeButton("cmdOk", QStringLiteral("OK"), this),
+                   QRect((kBoxWidth - 74) / 2, kOkTop, 74, 23));
     cmdOk->setDefault(true);
-    // Only OK answers Enter wherever the focus is, as the box was built.
+    // Only OK answers Enter wherever the focus is, so no other button is
+    // pressed by a key the user meant for the box.
     for (QPushButton* button : {cmdUpdates, cmdProxy, cmdDownload}) button->setAutoDefault(false);
 
     setTabOrder(cmdOk, cmdUpdates);
@@ -150,13 +146,7 @@ void TfrmAbout::showEvent(QShowEvent* event) {
         FormShow();
         if (!shownBefore_) cmdOk->setFocus();
         shownBefore_ = true;
-        // Centred on the main window at every showing, also after the user
-        // moved it the last time.
-        if (QWidget* owner = parentWidget(); owner != nullptr && owner->isVisible()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(owner->window()->frameGeometry().center());
-            move(frame.topLeft());
-        }
+        CentreOnMainWindow(this);
     }
     QDialog::showEvent(event);
 }
@@ -231,9 +221,9 @@ void TfrmAbout::cmdDownloadClick() {
             return;
         }
         // A button that does nothing would leave the user guessing.
-        PlainMessageBox box(QMessageBox::Warning, QString::fromLatin1(AppConstants::ProductName),
-                            FromSystemText(RefusedDownloadAddressText(fAbout::DownloadURL)),
-                            QMessageBox::Ok, this);
+        ProductMessageBox box(QMessageBox::Warning,
+                              FromSystemText(RefusedDownloadAddressText(fAbout::DownloadURL)),
+                              this);
         box.setObjectName(QStringLiteral("RefusedDownloadAddress"));
         box.exec();
     });

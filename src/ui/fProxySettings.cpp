@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "ui/qt_system_text.h"
+#include "ui/qt_widgets.h"
 
 namespace tarnwell {
 namespace {
@@ -25,12 +26,6 @@ QLineEdit* MakeField(const char* name, QWidget* parent) {
     return field;
 }
 
-QPushButton* MakeButton(const char* name, const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    return button;
-}
-
 }  // namespace
 
 TfrmProxySettings::TfrmProxySettings(QWidget* parent) : QDialog(parent) {
@@ -38,8 +33,7 @@ TfrmProxySettings::TfrmProxySettings(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QLatin1String(kProxyDialogCaption));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    auto* group = new QGroupBox(QStringLiteral("Proxy Settings"), this);
-    group->setObjectName(QStringLiteral("grpProxySettings"));
+    QGroupBox* group = MakeGroup("grpProxySettings", QStringLiteral("Proxy Settings"), this);
     chkUseProxy = new QCheckBox(QStringLiteral("Use Proxy Server"), group);
     chkUseProxy->setObjectName(QStringLiteral("chkUseProxy"));
     chkUseProxy->setChecked(false);
@@ -118,17 +112,7 @@ bool TfrmProxySettings::RunModal() {
 }
 
 void TfrmProxySettings::showEvent(QShowEvent* event) {
-    // Centred on the main window at every opening, also after the user moved
-    // the dialog or the About box that opened it.
-    if (!event->spontaneous()) {
-        QWidget* owner = parentWidget();
-        while (owner != nullptr && owner->parentWidget() != nullptr) owner = owner->parentWidget();
-        if (owner != nullptr && owner->isVisible()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(owner->frameGeometry().center());
-            move(frame.topLeft());
-        }
-    }
+    if (!event->spontaneous()) CentreOnMainWindow(this);
     QDialog::showEvent(event);
 }
 

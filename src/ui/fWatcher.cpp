@@ -28,11 +28,11 @@
 #include "platform/directory_reader.h"
 #include "platform/path_syntax.h"
 #include "platform/regional_settings.h"
-#include "ui/app_constants.h"
 #include "ui/group_flow.h"
 #include "ui/max_lines_spin_box.h"
 #include "ui/plain_message_box.h"
 #include "ui/qt_system_text.h"
+#include "ui/qt_widgets.h"
 #include "ui/results_columns.h"
 #include "ui/results_model.h"
 #include "ui/results_view.h"
@@ -51,17 +51,11 @@ QCheckBox* MakeCheckBox(const char* name, const QString& caption, bool checked, 
     return box;
 }
 
-QPushButton* MakeButton(const char* name, const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
+// A page has no default button: Enter in the path box must not start a watch.
+QPushButton* MakePageButton(const char* name, const QString& caption, QWidget* parent) {
+    QPushButton* button = MakeButton(name, caption, parent);
     button->setAutoDefault(false);
     return button;
-}
-
-QGroupBox* MakeGroup(const char* name, const QString& caption, QWidget* parent) {
-    auto* group = new QGroupBox(caption, parent);
-    group->setObjectName(QLatin1String(name));
-    return group;
 }
 
 // A static text of fixed width: a longer text is cut off, never widens the page.
@@ -119,7 +113,7 @@ void TfrmWatcher::BuildControls(BatchServices& services) {
     // The drop-down list stays empty: Enter must not put the text into it.
     cboPath->setInsertPolicy(QComboBox::NoInsert);
     cboPath->setMinimumWidth(150);
-    cmdBrowse = MakeButton("cmdBrowse", tr("Browse"), grpLocation);
+    cmdBrowse = MakePageButton("cmdBrowse", tr("Browse"), grpLocation);
     chkIncludeSub = MakeCheckBox("chkIncludeSub", tr("Include Subdirectories"), false, grpLocation);
     auto* locationLayout = MakeGroupLayout(grpLocation);
     locationLayout->addWidget(cboPath, 0, 0);
@@ -129,9 +123,9 @@ void TfrmWatcher::BuildControls(BatchServices& services) {
 
     // "Control"
     QGroupBox* grpControl = MakeGroup("grpControl", tr("Control"), this);
-    cmdStart = MakeButton("cmdStart", tr("Start"), grpControl);
-    cmdStop = MakeButton("cmdStop", tr("Stop"), grpControl);
-    LMDButton1 = MakeButton("LMDButton1", tr("Clear"), grpControl);
+    cmdStart = MakePageButton("cmdStart", tr("Start"), grpControl);
+    cmdStop = MakePageButton("cmdStop", tr("Stop"), grpControl);
+    LMDButton1 = MakePageButton("LMDButton1", tr("Clear"), grpControl);
     auto* controlLayout = MakeGroupLayout(grpControl);
     controlLayout->addWidget(cmdStart, 0, 0);
     controlLayout->addWidget(cmdStop, 0, 1);
@@ -324,8 +318,7 @@ void TfrmWatcher::ShowMessage(const std::string& text, MessageIcon icon) {
     const QMessageBox::Icon shown = icon == MessageIcon::Error     ? QMessageBox::Critical
                                     : icon == MessageIcon::Warning ? QMessageBox::Warning
                                                                    : QMessageBox::NoIcon;
-    PlainMessageBox box(shown, QString::fromLatin1(AppConstants::ProductName), FromSystemText(text),
-                        QMessageBox::Ok, this);
+    ProductMessageBox box(shown, FromSystemText(text), this);
     box.exec();
 }
 
@@ -463,11 +456,8 @@ void TfrmWatcher::SetChangeCountText(const std::string& text) {
 
 void TfrmWatcher::ShowWatchNotice(const std::string& text) {
     // Not modal, as the log warning: a batch is being handled right now.
-    auto* box =
-        new QMessageBox(QMessageBox::Warning, QString::fromLatin1(AppConstants::ProductName),
-                        FromSystemText(text), QMessageBox::Ok, this);
+    auto* box = new ProductMessageBox(QMessageBox::Warning, FromSystemText(text), this);
     box->setObjectName(QStringLiteral("WatchNotice"));
-    box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->setWindowModality(Qt::NonModal);
@@ -477,9 +467,7 @@ void TfrmWatcher::ShowWatchNotice(const std::string& text) {
 
 void TfrmWatcher::ShowLogFailureNotice(const std::string& text) {
     // Not modal: a batch is being handled right now and the worker waits for it.
-    auto* box =
-        new PlainMessageBox(QMessageBox::Warning, QString::fromLatin1(AppConstants::ProductName),
-                            FromSystemText(text), QMessageBox::Ok, this);
+    auto* box = new ProductMessageBox(QMessageBox::Warning, FromSystemText(text), this);
     box->setObjectName(QStringLiteral("LogFailureNotice"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);

@@ -20,7 +20,6 @@
 #include <utility>
 
 #include "platform/help_viewer.h"
-#include "ui/app_constants.h"
 #include "ui/help_requests.h"
 #include "ui/help_window.h"
 #include "ui/main_window_commands.h"
@@ -36,8 +35,7 @@ constexpr std::uint16_t kHelpPositionNotice = 13;
 void ShowWarning(const std::string& text) {
     // Ownerless and not modal, so the program's windows stay usable; the
     // request still waits for the box to close before the next one is handled.
-    PlainMessageBox box(QMessageBox::Warning, QString::fromUtf8(AppConstants::ProductName),
-                        QString::fromStdString(text), QMessageBox::Ok);
+    ProductMessageBox box(QMessageBox::Warning, QString::fromStdString(text));
     box.setWindowModality(Qt::NonModal);
     QEventLoop loop;
     QObject::connect(&box, &QMessageBox::finished, &loop, &QEventLoop::quit);
