@@ -104,9 +104,8 @@ TfrmWatcher::~TfrmWatcher() {
     page_.StopWatch();
 }
 
-void TfrmWatcher::BuildControls(BatchServices& services) {
-    // "Location to monitor"
-    QGroupBox* grpLocation = MakeGroup("grpLocation", tr("Location to monitor"), this);
+QGroupBox* TfrmWatcher::BuildLocationGroup() {
+    auto* grpLocation = MakeGroup("grpLocation", tr("Location to monitor"), this);
     cboPath = new QComboBox(grpLocation);
     cboPath->setObjectName(QStringLiteral("cboPath"));
     cboPath->setEditable(true);
@@ -120,9 +119,11 @@ void TfrmWatcher::BuildControls(BatchServices& services) {
     locationLayout->addWidget(cmdBrowse, 0, 1);
     locationLayout->addWidget(chkIncludeSub, 1, 0, 1, 2);
     locationLayout->setColumnStretch(0, 1);
+    return grpLocation;
+}
 
-    // "Control"
-    QGroupBox* grpControl = MakeGroup("grpControl", tr("Control"), this);
+QGroupBox* TfrmWatcher::BuildControlGroup() {
+    auto* grpControl = MakeGroup("grpControl", tr("Control"), this);
     cmdStart = MakePageButton("cmdStart", tr("Start"), grpControl);
     cmdStop = MakePageButton("cmdStop", tr("Stop"), grpControl);
     LMDButton1 = MakePageButton("LMDButton1", tr("Clear"), grpControl);
@@ -130,9 +131,11 @@ void TfrmWatcher::BuildControls(BatchServices& services) {
     controlLayout->addWidget(cmdStart, 0, 0);
     controlLayout->addWidget(cmdStop, 0, 1);
     controlLayout->addWidget(LMDButton1, 1, 0);
+    return grpControl;
+}
 
-    // "Output To Screen"
-    QGroupBox* grpOutputToScreen = MakeGroup("grpOutputToScreen", tr("Output To Screen"), this);
+QGroupBox* TfrmWatcher::BuildScreenGroup() {
+    auto* grpOutputToScreen = MakeGroup("grpOutputToScreen", tr("Output To Screen"), this);
     chkOutputToScreen =
         MakeCheckBox("chkOutputToScreen", tr("Output to Screen"), true, grpOutputToScreen);
     auto* maxLinesLabel = new QLabel(tr("Maximum Lines :"), grpOutputToScreen);
@@ -149,8 +152,11 @@ void TfrmWatcher::BuildControls(BatchServices& services) {
     screenLayout->addWidget(txtMaxLines, 1, 1);
     screenLayout->addWidget(chkAutoScroll, 2, 0, 1, 3);
     screenLayout->setColumnStretch(2, 1);
+    return grpOutputToScreen;
+}
 
-    // "Activity to Track": two columns of four, read top to bottom.
+QGroupBox* TfrmWatcher::BuildActivityGroup() {
+    // Two columns of four, read top to bottom.
     grpOptions = MakeGroup("grpOptions", tr("Activity to Track"), this);
     chkFlagCreateFile =
         MakeCheckBox("chkFlagCreateFile", tr("Create/Delete File"), true, grpOptions);
@@ -174,9 +180,11 @@ void TfrmWatcher::BuildControls(BatchServices& services) {
         optionsLayout->addWidget(const_cast<QCheckBox*>(left[row]), row, 0);
         optionsLayout->addWidget(const_cast<QCheckBox*>(right[row]), row, 1);
     }
+    return grpOptions;
+}
 
-    // "Status"
-    QGroupBox* grpStatus = MakeGroup("grpStatus", tr("Status"), this);
+QGroupBox* TfrmWatcher::BuildStatusGroup() {
+    auto* grpStatus = MakeGroup("grpStatus", tr("Status"), this);
     lblStatus = MakeStatusValue("lblStatus", grpStatus);
     lblChangeCount = MakeStatusValue("lblChangeCount", grpStatus);
     lblMonitoringTime = MakeStatusValue("lblMonitoringTime", grpStatus);
@@ -189,9 +197,11 @@ void TfrmWatcher::BuildControls(BatchServices& services) {
         statusLayout->addWidget(values[row], row, 1);
     }
     statusLayout->setColumnStretch(0, 1);
+    return grpStatus;
+}
 
-    // "Output To File"
-    QGroupBox* grpOutputToFile = MakeGroup("grpOutputToFile", tr("Output To File"), this);
+QGroupBox* TfrmWatcher::BuildFileGroup() {
+    auto* grpOutputToFile = MakeGroup("grpOutputToFile", tr("Output To File"), this);
     chkOutputToFile =
         MakeCheckBox("chkOutputToFile", tr("Output To File :"), false, grpOutputToFile);
     txtOutputFileName = new QLineEdit(grpOutputToFile);
@@ -219,11 +229,15 @@ void TfrmWatcher::BuildControls(BatchServices& services) {
     fileLayout->addWidget(optCSV, 2, 1);
     fileLayout->addWidget(optTab, 2, 2);
     fileLayout->setColumnStretch(3, 1);
+    return grpOutputToFile;
+}
 
+void TfrmWatcher::BuildControls(BatchServices& services) {
     // The groups keep their places at the top left; only the list grows with
     // the page. A page too narrow for three columns gets fewer.
-    auto* groups = new GroupFlow(
-        {grpLocation, grpControl, grpOutputToScreen, grpOptions, grpStatus, grpOutputToFile}, this);
+    auto* groups = new GroupFlow({BuildLocationGroup(), BuildControlGroup(), BuildScreenGroup(),
+                                  BuildActivityGroup(), BuildStatusGroup(), BuildFileGroup()},
+                                 this);
     groups->setObjectName(QStringLiteral("GroupFlow"));
     auto* groupArea = new GroupArea(groups, this);
     groupArea->setObjectName(QStringLiteral("GroupArea"));

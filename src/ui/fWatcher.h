@@ -100,6 +100,13 @@ class TfrmWatcher : public QWidget, public WatchPageView, public PageSurface {
 
   private:
     void BuildControls(BatchServices& services);
+    // The six groups above the list, in their order on the page.
+    QGroupBox* BuildLocationGroup();  // "Location to monitor"
+    QGroupBox* BuildControlGroup();   // "Control"
+    QGroupBox* BuildScreenGroup();    // "Output To Screen"
+    QGroupBox* BuildActivityGroup();  // "Activity to Track"
+    QGroupBox* BuildStatusGroup();    // "Status"
+    QGroupBox* BuildFileGroup();      // "Output To File"
 
     std::function<double()> clock_;
     QPointer<QTabWidget> tabArea_;
