@@ -188,7 +188,11 @@ int TfrmMain::ActiveIndex() const {
 
 void TfrmMain::Activate(int index) {
     ftcScreens->setCurrentIndex(index);
-    if (isVisible()) ftcScreens->currentWidget()->setFocus();
+    // A page shown again gets back the control it had, which the tab area
+    // gives it when the focus was on the page before; only a page that does
+    // not hold the focus yet is given it.
+    QWidget* page = ftcScreens->currentWidget();
+    if (isVisible() && !page->isAncestorOf(QApplication::focusWidget())) page->setFocus();
 }
 
 void TfrmMain::SetClipboardText(const std::string& text) {
