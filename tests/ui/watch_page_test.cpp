@@ -232,6 +232,15 @@ TEST_F(WatchPageTest, LogFailureIsToldOncePerRun) {
     EXPECT_NE(view_.notices[0].find("The watch goes on"), std::string::npos);
 }
 
+TEST_F(WatchPageTest, TheWorkersNoticeAboutTheWatchReachesTheWindow) {
+    view_.settings.path = Watched();
+    Page().StartWatch();
+    PageSurface& surface = Page();
+    surface.ShowWatchNotice("2 folders could not be watched");
+    EXPECT_EQ(view_.watchNotices, std::vector<std::string>{"2 folders could not be watched"});
+    EXPECT_TRUE(view_.notices.empty());
+}
+
 // A device that takes the open but no byte: what is still buffered at Stop is
 // lost, and the user hears of it once.
 TEST_F(WatchPageTest, LinesLostAtTheCloseAreTold) {
