@@ -71,7 +71,12 @@ VersionsEntry ReadEntry(QDomDocument& document, const QByteArray& body, const QS
     const QDomElement urlElement = FindChild(entry, QStringLiteral("URL"));
     if (urlElement.isNull()) return {};
     const std::optional<QString> url = SingleText(urlElement);
-    if (!url) return Malformed(kElementNotSingleText);
+    if (!url) {
+        VersionsEntry malformed = Malformed(kElementNotSingleText);
+        malformed.urlMalformed = true;
+        malformed.version = ToSystemText(*version);
+        return malformed;
+    }
 
     VersionsEntry found;
     found.outcome = VersionsEntry::Outcome::Found;
@@ -94,7 +99,8 @@ VersionsReading ReadVersionsDocument(QDomDocument& document, const QByteArray& b
     const VersionsEntry entry = ReadEntry(document, body, product);
     document.clear();
     VersionsReading reading;
-    switch (entry.outcome) {
+    double version = 0;
+    switch (JudgeVersionsEntry(entry, decimalSeparator, version)) {
         case VersionsEntry::Outcome::Missing:
             return reading;
         case VersionsEntry::Outcome::Malformed:
@@ -104,10 +110,8 @@ VersionsReading ReadVersionsDocument(QDomDocument& document, const QByteArray& b
         case VersionsEntry::Outcome::Found:
             break;
     }
-    const std::optional<double> version = ParseVersionNumber(entry.version, decimalSeparator);
-    if (!version) return reading;
     reading.outcome = VersionsReading::Outcome::kFound;
-    reading.version = *version;
+    reading.version = version;
     reading.url = QString::fromLocal8Bit(entry.url);
     return reading;
 }
