@@ -10,15 +10,16 @@
 #include "ui/app_constants.h"
 #include "ui/fMain.h"
 #include "ui/help.h"
+#include "ui/main_window_commands.h"
 #include "ui/plain_message_box.h"
 #include "ui/qt_dispatcher.h"
+#include "ui/qt_system_text.h"
 #include "ui/watch_services.h"
 
 namespace tarnwell {
 
 QString ErrorDisplayText(const QString& message) {
-    if (!message.isEmpty() && message.back().unicode() > u'.') return message + QLatin1Char('.');
-    return message;
+    return FromSystemText(ErrorDisplayText(ToSystemText(message)));
 }
 
 void ShowErrorMessage(const QString& message) {

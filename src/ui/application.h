@@ -10,8 +10,7 @@
 
 namespace tarnwell {
 
-// The text of the error display: the message, with a full stop appended when
-// its last character's code is above that of ".".
+// The text of the error display (see the toolkit-neutral ErrorDisplayText).
 QString ErrorDisplayText(const QString& message);
 
 // The error display: a box with the application title as caption, the error

@@ -21,6 +21,8 @@
 #include "ui/application.h"
 #include "ui/fProxySettings.h"
 #include "ui/plain_message_box.h"
+#include "ui/qt_system_text.h"
+#include "ui/qt_widgets.h"
 #include "ui/versions_document.h"
 
 namespace tarnwell {
@@ -39,14 +41,6 @@ constexpr int kOkTop = 128 + kUpdatesHeight + 8;
 constexpr int kBoxHeight = kOkTop + 23 + 9;
 constexpr int kValueLeft = 110;
 constexpr int kRowHeight = 20;
-constexpr char kVersionsPath[] = "/versions/versions.xml";
-
-QString FromSystemText(const std::string& text) {
-    return QString::fromLocal8Bit(text);
-}
-std::string ToSystemText(const QString& text) {
-    return text.toLocal8Bit().toStdString();
-}
 
 QLabel* MakeLabel(const char* name, const QString& text, QWidget* parent, QRect geometry) {
     auto* label = new QLabel(text, parent);
@@ -55,36 +49,12 @@ QLabel* MakeLabel(const char* name, const QString& text, QWidget* parent, QRect 
     return label;
 }
 
-QPushButton* MakeButton(const char* name, const QString& caption, QWidget* parent, QRect geometry) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(geometry);
-    return button;
+// The box has a fixed layout: every control at its place.
+template <typename Widget>
+Widget* Placed(Widget* widget, QRect geometry) {
+    widget->setGeometry(geometry);
+    return widget;
 }
-
-QGroupBox* MakeGroup(const char* name, const QString& caption, QWidget* parent, QRect geometry) {
-    auto* group = new QGroupBox(caption, parent);
-    group->setObjectName(QLatin1String(name));
-    group->setGeometry(geometry);
-    return group;
-}
-
-// The hourglass for as long as the check runs, whichever way it ends: a
-// failure shown on the error display must not leave it behind.
-class WaitCursor {
-  public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { Restore(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-    void Restore() {
-        if (active_) QApplication::restoreOverrideCursor();
-        active_ = false;
-    }
-
-  private:
-    bool active_ = true;
-};
 
 }  // namespace
 
@@ -97,8 +67,8 @@ TfrmAbout::TfrmAbout(QWidget* parent, UpdateServer server)
     dialogFont.setPointSize(8);
     setFont(dialogFont);
 
-    grpAppInfo = MakeGroup("grpAppInfo", QStringLiteral("Application Information"), this,
-                           QRect(8, 10, 431, 111));
+    grpAppInfo = Placed(MakeGroup("grpAppInfo", QStringLiteral("Application Information"), this),
+                        QRect(8, 10, 431, 111));
     const char* captions[] = {"Application Name :", "Version :", "Copyright :", "Website : "};
     QLabel** values[] = {&lblAppName, &lblVersion, &lblCopyRight, &lblURL};
     const char* names[] = {"lblAppName", "lblVersion", "lblCopyRight", "lblURL"};
@@ -125,24 +95,26 @@ TfrmAbout::TfrmAbout(QWidget* parent, UpdateServer server)
     // Qt's styles draw a group's frame below its title, not through it, so what
     // lies inside "Update Details" sits lower than in the original layout and
     // the "Updates" group is a little taller to hold it.
-    grpUpdates = MakeGroup("grpUpdates", QStringLiteral("Updates"), this,
-                           QRect(8, 128, 431, kUpdatesHeight));
-    cmdUpdates = MakeButton("cmdUpdates", QStringLiteral("Check For Updates"), grpUpdates,
-                            QRect(10, 23, 106, 23));
-    cmdProxy = MakeButton("cmdProxy", QStringLiteral("Proxy Settings"), grpUpdates,
-                          QRect(10, 52, 106, 23));
-    grpUpdateDetails = MakeGroup("grpUpdateDetails", QStringLiteral("Update Details"), grpUpdates,
-                                 QRect(131, 16, 293, 70));
+    grpUpdates = Placed(MakeGroup("grpUpdates", QStringLiteral("Updates"), this),
+                        QRect(8, 128, 431, kUpdatesHeight));
+    cmdUpdates = Placed(MakeButton("cmdUpdates", QStringLiteral("Check For Updates"), grpUpdates),
+                        QRect(10, 23, 106, 23));
+    cmdProxy = Placed(MakeButton("cmdProxy", QStringLiteral("Proxy Settings"), grpUpdates),
+                      QRect(10, 52, 106, 23));
+    grpUpdateDetails =
+        Placed(MakeGroup("grpUpdateDetails", QStringLiteral("Update Details"), grpUpdates),
+               QRect(131, 16, 293, 70));
     lblStatus = MakeLabel("lblStatus", QString(), grpUpdateDetails, QRect(4, 22, 278, 16));
     lblStatus2 = MakeLabel("lblStatus2", QString(), grpUpdateDetails, QRect(4, 44, 201, 16));
-    cmdDownload = MakeButton("cmdDownload", QStringLiteral("Download"), grpUpdateDetails,
-                             QRect(207, 41, 80, 23));
+    cmdDownload = Placed(MakeButton("cmdDownload", QStringLiteral("Download"), grpUpdateDetails),
+                         QRect(207, 41, 80, 23));
     cmdDownload->hide();
 
-    cmdOk = MakeButton("cmdOk", QStringLiteral("OK"), this,
-                       QRect((kBoxWidth - 74) / 2, kOkTop, 74, 23));
+    cmdOk = Placed(MakeButton("cmdOk", QStringLiteral("OK"), this),
+                   QRect((kBoxWidth - 74) / 2, kOkTop, 74, 23));
     cmdOk->setDefault(true);
-    // Only OK answers Enter wherever the focus is, as the box was built.
+    // Only OK answers Enter wherever the focus is, so no other button is
+    // pressed by a key the user meant for the box.
     for (QPushButton* button : {cmdUpdates, cmdProxy, cmdDownload}) button->setAutoDefault(false);
 
     setTabOrder(cmdOk, cmdUpdates);
@@ -169,26 +141,12 @@ TfrmProxySettings* TfrmAbout::ProxyDialog() {
     return proxyDialog_;
 }
 
-std::string TfrmAbout::UpdateAddress() const {
-    std::string host = server_.host;
-    if (host.find(':') != std::string::npos) host = "[" + host + "]";
-    std::string address = "http://" + host;
-    if (server_.port != 80) address += ":" + std::to_string(server_.port);
-    return address + kVersionsPath;
-}
-
 void TfrmAbout::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         FormShow();
         if (!shownBefore_) cmdOk->setFocus();
         shownBefore_ = true;
-        // Centred on the main window at every showing, also after the user
-        // moved it the last time.
-        if (QWidget* owner = parentWidget(); owner != nullptr && owner->isVisible()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(owner->window()->frameGeometry().center());
-            move(frame.topLeft());
-        }
+        CentreOnMainWindow(this);
     }
     QDialog::showEvent(event);
 }
@@ -263,98 +221,57 @@ void TfrmAbout::cmdDownloadClick() {
             return;
         }
         // A button that does nothing would leave the user guessing.
-        PlainMessageBox box(QMessageBox::Warning, QString::fromLatin1(AppConstants::ProductName),
-                            FromSystemText(RefusedDownloadAddressText(fAbout::DownloadURL)),
-                            QMessageBox::Ok, this);
+        ProductMessageBox box(QMessageBox::Warning,
+                              FromSystemText(RefusedDownloadAddressText(fAbout::DownloadURL)),
+                              this);
         box.setObjectName(QStringLiteral("RefusedDownloadAddress"));
         box.exec();
     });
 }
 
 void TfrmAbout::cmdProxyClick() {
-    ReportFailures([this] { EditProxySettings(); });
-}
-
-void TfrmAbout::EditProxySettings() {
-    TfrmProxySettings* dialog = ProxyDialog();
-    const tarnwell::ProxySettings& settings = fAbout::ProxySettings;
-    dialog->chkUseProxy->setChecked(settings.ProxyEnabled != 0);
-    dialog->txtHostName->setText(FromSystemText(settings.ProxyServer));
-    dialog->txtPort->setText(QString::number(settings.ProxyPort));
-    dialog->txtUserName->setText(FromSystemText(settings.ProxyUser));
-    dialog->txtPassword->setText(FromSystemText(settings.ProxyPassword));
-    // Also when filling left the box as it was.
-    dialog->chkUseProxyChange();
-
-    if (dialog->exec() != QDialog::Accepted) return;
-
-    tarnwell::ProxySettings& edited = fAbout::ProxySettings;
-    edited.ProxyEnabled = dialog->chkUseProxy->isChecked() ? 1 : 0;
-    edited.ProxyServer = ToSystemText(dialog->txtHostName->text());
-    edited.ProxyPort = ConvertPort(ToSystemText(dialog->txtPort->text()));
-    edited.ProxyUser = ToSystemText(dialog->txtUserName->text());
-    edited.ProxyPassword = ToSystemText(dialog->txtPassword->text());
-    SaveProxySettings(edited);
+    ReportFailures([this] { EditProxySettings(*ProxyDialog(), fAbout::ProxySettings); });
 }
 
 void TfrmAbout::cmdUpdatesClick() {
-    ReportFailures([this] { CheckForUpdates(); });
+    ReportFailures([this] {
+        CheckForUpdates(
+            *this, reader_,
+            [this] { return http_.Get(UpdateAddress(server_), ProxyFor(fAbout::ProxySettings)); },
+            DecimalSeparator(), fAbout::DownloadURL);
+    });
 }
 
-void TfrmAbout::CheckForUpdates() {
-    WaitCursor cursor;
+void TfrmAbout::SetStatus(const std::string& text) {
+    lblStatus->setText(FromSystemText(text));
     // On screen before the exchange blocks the user-interface thread.
-    repaint();
-    lblStatus->setText(QStringLiteral("Checking for Updates"));
     lblStatus->repaint();
+}
 
-    auto fail = [&](const std::string& description) {
-        lblStatus->clear();
-        cursor.Restore();
-        ShowErrorMessage(FromSystemText(description));
-    };
+void TfrmAbout::SetStatus2(const std::string& text) {
+    lblStatus2->setText(FromSystemText(text));
+}
 
-    const HttpResult response = http_.Get(UpdateAddress(), ProxyFor(fAbout::ProxySettings));
-    if (!response.Ok()) {
-        if (response.error.CarriesSocketCode()) {
-            PlainMessageBox box(QMessageBox::NoIcon, QStringLiteral("Check for Updates"),
-                                QStringLiteral("An Error occured whilst Checking for updates. \n\n "
-                                               "Error Code : ") +
-                                    QString::number(response.error.code),
-                                QMessageBox::Ok, this);
-            box.setObjectName(QStringLiteral("UpdateCheckSocketError"));
-            box.exec();
-            // lblStatus keeps "Checking for Updates".
-            return;
-        }
-        fail(response.error.text);
-        return;
-    }
+void TfrmAbout::ShowDownload(bool shown) {
+    cmdDownload->setVisible(shown);
+}
 
-    const VersionsReading reading =
-        ReadVersionsDocument(document_, QByteArray::fromStdString(response.body),
-                             QString::fromLatin1(AppConstants::ProductName), DecimalSeparator());
-    switch (reading.outcome) {
-        case VersionsReading::Outcome::kMissing:
-            lblStatus->setText(QStringLiteral("Error fetching update info"));
-            return;
-        case VersionsReading::Outcome::kMalformed:
-            fail(reading.error);
-            return;
-        case VersionsReading::Outcome::kFound:
-            break;
-    }
+void TfrmAbout::ShowUpdateError(const std::string& text) {
+    PlainMessageBox box(QMessageBox::NoIcon, QLatin1String(kUpdateErrorCaption),
+                        FromSystemText(text), QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("UpdateCheckSocketError"));
+    box.exec();
+}
 
-    // Taken also when the version turns out not to be newer.
-    fAbout::DownloadURL = TrimDownloadAddress(ToSystemText(reading.url));
-    if (reading.version > AppConstants::VersionNumber) {
-        lblStatus2->setText(QStringLiteral("A Newer Version Is Available"));
-        cmdDownload->show();
-    } else {
-        lblStatus2->setText(QStringLiteral("The current version is up to date"));
-        cmdDownload->hide();
-    }
-    lblStatus->clear();
+void TfrmAbout::BeginWait() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    waiting_ = true;
+    repaint();
+}
+
+void TfrmAbout::EndWait() {
+    if (waiting_) QApplication::restoreOverrideCursor();
+    waiting_ = false;
 }
 
 }  // namespace tarnwell

@@ -5,7 +5,6 @@
 // between showings. User-interface thread only.
 
 #include <QDialog>
-#include <QDomDocument>
 #include <QPointer>
 #include <chrono>
 #include <cstdint>
@@ -15,6 +14,8 @@
 #include "net/proxy_settings.h"
 #include "net/update_check.h"
 #include "ui/app_constants.h"
+#include "ui/update_check_flow.h"
+#include "ui/versions_document.h"
 
 class QGroupBox;
 class QLabel;
@@ -37,16 +38,10 @@ extern std::string DownloadURL;
 
 }  // namespace fAbout
 
-// Where the versions document is fetched from. The program always uses the
-// default; tests point the check at a server of their own.
-struct UpdateServer {
-    std::string host = AppConstants::UpdateServerHost;
-    std::uint16_t port = 80;
-    // How long the whole check may take; never more than kUpdateCheckTimeLimit.
-    std::chrono::milliseconds timeLimit = kUpdateCheckTimeLimit;
-};
+// Where the versions document is fetched from.
+using UpdateServer = UpdateSource;
 
-class TfrmAbout : public QDialog {
+class TfrmAbout : public QDialog, public AboutBoxView {
     Q_OBJECT
 
   public:
@@ -58,20 +53,23 @@ class TfrmAbout : public QDialog {
     // makes its own on first use.
     void SetProxySettingsDialog(TfrmProxySettings* dialog);
 
-    // "http://host[:port]/versions/versions.xml"
-    std::string UpdateAddress() const;
-
   public slots:
     void cmdOkClick() { accept(); }
-    // The update check. Blocks the user-interface thread for the whole
-    // exchange, at most kUpdateCheckTimeLimit. A failure that is neither a
-    // missing element nor a socket failure goes to the application's error
-    // display after lblStatus has been cleared and the cursor restored; no
+    // The update check (CheckForUpdates), at most kUpdateCheckTimeLimit. A
+    // failure it lets escape goes to the application's error display; no
     // failure leaves the handler.
     void cmdUpdatesClick();
     void cmdDownloadClick();
     void cmdProxyClick();
     void lblURLClick();
+
+    // AboutBoxView
+    void SetStatus(const std::string& text) override;
+    void SetStatus2(const std::string& text) override;
+    void ShowDownload(bool shown) override;
+    void ShowUpdateError(const std::string& text) override;
+    void BeginWait() override;
+    void EndWait() override;
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -80,16 +78,15 @@ class TfrmAbout : public QDialog {
 
   private:
     void FormShow();
-    void CheckForUpdates();
-    void EditProxySettings();
     void lblURLMouseEnter();
     void lblURLMouseLeave();
     TfrmProxySettings* ProxyDialog();
 
     UpdateServer server_;
     HttpClient http_;
-    // Kept, like the client, for the life of the box; emptied after every check.
-    QDomDocument document_;
+    // Kept, like the client, for the life of the box.
+    QtVersionsReader reader_;
+    bool waiting_ = false;
     QPointer<TfrmProxySettings> proxyDialog_;
     bool shownBefore_ = false;
 

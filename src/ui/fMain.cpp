@@ -18,6 +18,7 @@
 #include "ui/fProxySettings.h"
 #include "ui/help.h"
 #include "ui/page_tabs.h"
+#include "ui/qt_system_text.h"
 #include "ui/toolbar_pictures.h"
 
 namespace tarnwell {
@@ -36,7 +37,7 @@ QAction* AddItem(QMenu* menu, const char* name, const QString& caption) {
 
 TfrmMain::TfrmMain(WatchContext context, QWidget* parent) : QMainWindow(parent), context_(context) {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Watcher"));
+    setWindowTitle(QLatin1String(kMainWindowCaption));
 
     BuildToolBar();
     BuildMenus();
@@ -57,12 +58,12 @@ TfrmMain::TfrmMain(WatchContext context, QWidget* parent) : QMainWindow(parent),
     // wrapping Ctrl+Tab nor the results list's Tab navigation gets to them.
     auto* next = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), this);
     next->setObjectName(QStringLiteral("NextPageShortcut"));
-    connect(next, &QShortcut::activated, this, [this] { StepPage(1); });
+    connect(next, &QShortcut::activated, this, [this] { commands_.StepPage(1); });
     for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
                                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab)}) {
         auto* previous = new QShortcut(keys, this);
         previous->setObjectName(QStringLiteral("PreviousPageShortcut"));
-        connect(previous, &QShortcut::activated, this, [this] { StepPage(-1); });
+        connect(previous, &QShortcut::activated, this, [this] { commands_.StepPage(-1); });
     }
 
     frmAbout = new TfrmAbout(this);
@@ -145,66 +146,69 @@ void TfrmMain::BuildMenus() {
 }
 
 TfrmWatcher* TfrmMain::AddWatchPage() {
-    auto* page = new TfrmWatcher(context_);
-    page->setObjectName(QStringLiteral("frmWatcher%1").arg(ftcScreens->count() + 1));
-    page->setWindowTitle(QStringLiteral("New Watch"));
-    page->SetTabArea(ftcScreens);
-    ftcScreens->addTab(page, page->windowTitle());
-    ftcScreens->setCurrentWidget(page);
-    if (isVisible()) page->setFocus();
-    return page;
+    commands_.AddWatchPage();
+    return ActivePage();
 }
 
 TfrmWatcher* TfrmMain::ActivePage() const {
     return qobject_cast<TfrmWatcher*>(ftcScreens->currentWidget());
 }
 
+TfrmWatcher* TfrmMain::PageWindow(int index) const {
+    return qobject_cast<TfrmWatcher*>(ftcScreens->widget(index));
+}
+
 QList<TfrmWatcher*> TfrmMain::Pages() const {
     QList<TfrmWatcher*> pages;
     for (int i = 0; i < ftcScreens->count(); ++i)
-        if (auto* page = qobject_cast<TfrmWatcher*>(ftcScreens->widget(i))) pages.append(page);
+        if (TfrmWatcher* page = PageWindow(i)) pages.append(page);
     return pages;
 }
 
-void TfrmMain::StopAllWatches() {
-    for (TfrmWatcher* page : Pages())
-        if (page->Worker() != nullptr) page->StopWatch();
+WatchPage& TfrmMain::AppendPage() {
+    auto* page = new TfrmWatcher(context_);
+    page->setObjectName(QStringLiteral("frmWatcher%1").arg(ftcScreens->count() + 1));
+    page->setWindowTitle(QLatin1String(kNewWatchCaption));
+    page->SetTabArea(ftcScreens);
+    ftcScreens->addTab(page, page->windowTitle());
+    return page->Logic();
 }
 
-void TfrmMain::tbbStartClick() {
-    TfrmWatcher* page = ActivePage();
-    if (page != nullptr && page->Worker() == nullptr) page->StartWatch();
+int TfrmMain::PageCount() const {
+    return ftcScreens->count();
 }
 
-void TfrmMain::tbbStopClick() {
-    if (TfrmWatcher* page = ActivePage()) page->StopWatch();
+WatchPage& TfrmMain::PageAt(int index) {
+    return PageWindow(index)->Logic();
 }
 
-void TfrmMain::Exit1Click() {
-    close();
+int TfrmMain::ActiveIndex() const {
+    return ftcScreens->currentIndex();
 }
 
-void TfrmMain::CopyResultstoClipboard1Click() {
-    if (TfrmWatcher* page = ActivePage()) QApplication::clipboard()->setText(page->ResultsAsText());
+void TfrmMain::Activate(int index) {
+    ftcScreens->setCurrentIndex(index);
+    // A page shown again gets back the control it had, which the tab area
+    // gives it when the focus was on the page before; only a page that does
+    // not hold the focus yet is given it.
+    QWidget* page = ftcScreens->currentWidget();
+    if (isVisible() && !page->isAncestorOf(QApplication::focusWidget())) page->setFocus();
 }
 
-void TfrmMain::ClearResultsList1Click() {
-    if (TfrmWatcher* page = ActivePage()) page->LMDButton1Click();
+void TfrmMain::SetClipboardText(const std::string& text) {
+    QApplication::clipboard()->setText(FromSystemText(text));
 }
 
-void TfrmMain::TarnwellHelp1Click() {
-    DisplayHelp(999, 0);
+void TfrmMain::DisplayHelp(std::uint16_t command, std::uint32_t context) {
+    tarnwell::DisplayHelp(command, context);
 }
 
-void TfrmMain::About1Click() {
-    // The result is of no interest: the box has only OK.
+void TfrmMain::ShowAbout() {
     frmAbout->exec();
 }
 
-void TfrmMain::StepPage(int step) {
-    const int target = ftcScreens->currentIndex() + step;
-    if (target < 0 || target >= ftcScreens->count()) return;
-    ftcScreens->setCurrentIndex(target);
+void TfrmMain::LoadHelp() {
+    LoadHtmlHelp();
 }
 
 void TfrmMain::showEvent(QShowEvent* event) {
@@ -215,8 +219,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
 }
 
 void TfrmMain::FormShow() {
-    LoadHtmlHelp();
-    AddWatchPage();
+    commands_.FormShow();
     // The window took its first size before it had a page; now that it has
     // one, it grows to show the page whole (the user's size is kept if
     // larger), but never past the screen: a scaled or small screen gets a

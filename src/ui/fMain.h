@@ -8,6 +8,7 @@
 #include <QMainWindow>
 
 #include "ui/fWatcher.h"
+#include "ui/main_window_commands.h"
 
 class QAction;
 class QMenu;
@@ -21,7 +22,7 @@ namespace tarnwell {
 class TfrmAbout;
 class TfrmProxySettings;
 
-class TfrmMain : public QMainWindow {
+class TfrmMain : public QMainWindow, public MainWindowView {
     Q_OBJECT
 
   public:
@@ -33,19 +34,31 @@ class TfrmMain : public QMainWindow {
     TfrmWatcher* ActivePage() const;
     QList<TfrmWatcher*> Pages() const;
     // The end of the run: StopWatch on every page whose watch runs.
-    void StopAllWatches();
+    void StopAllWatches() { commands_.StopAllWatches(); }
+
+    // MainWindowView
+    WatchPage& AppendPage() override;
+    int PageCount() const override;
+    WatchPage& PageAt(int index) override;
+    int ActiveIndex() const override;
+    void Activate(int index) override;
+    void Close() override { close(); }
+    void SetClipboardText(const std::string& text) override;
+    void DisplayHelp(std::uint16_t command, std::uint32_t context) override;
+    // The box comes with the update check.
+    void ShowAbout() override;
+    void LoadHelp() override;
 
   public slots:
-    void tbbNewClick() { AddWatchPage(); }
-    void tbbStartClick();
-    void tbbStopClick();
-    void NewWindow1Click() { AddWatchPage(); }
-    void Exit1Click();
-    void CopyResultstoClipboard1Click();
-    void ClearResultsList1Click();
-    void TarnwellHelp1Click();
-    // Shows the About box modally; the box comes with the update check.
-    void About1Click();
+    void tbbNewClick() { commands_.tbbNewClick(); }
+    void tbbStartClick() { commands_.tbbStartClick(); }
+    void tbbStopClick() { commands_.tbbStopClick(); }
+    void NewWindow1Click() { commands_.NewWindow1Click(); }
+    void Exit1Click() { commands_.Exit1Click(); }
+    void CopyResultstoClipboard1Click() { commands_.CopyResultstoClipboard1Click(); }
+    void ClearResultsList1Click() { commands_.ClearResultsList1Click(); }
+    void TarnwellHelp1Click() { commands_.TarnwellHelp1Click(); }
+    void About1Click() { commands_.About1Click(); }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -55,10 +68,10 @@ class TfrmMain : public QMainWindow {
     void FormShow();
     void BuildToolBar();
     void BuildMenus();
-    // Ctrl+Tab and Ctrl+Shift+Tab step to the neighbouring page; they stop at the ends.
-    void StepPage(int step);
+    TfrmWatcher* PageWindow(int index) const;
 
     WatchContext context_;
+    MainWindowCommands commands_{*this};
     bool shown_ = false;
 
     QToolBar* ToolBar1 = nullptr;

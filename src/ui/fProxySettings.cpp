@@ -12,6 +12,9 @@
 #include <limits>
 #include <utility>
 
+#include "ui/qt_system_text.h"
+#include "ui/qt_widgets.h"
+
 namespace tarnwell {
 namespace {
 
@@ -23,21 +26,14 @@ QLineEdit* MakeField(const char* name, QWidget* parent) {
     return field;
 }
 
-QPushButton* MakeButton(const char* name, const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    return button;
-}
-
 }  // namespace
 
 TfrmProxySettings::TfrmProxySettings(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmProxySettings"));
-    setWindowTitle(QStringLiteral("Proxy Settings"));
+    setWindowTitle(QLatin1String(kProxyDialogCaption));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    auto* group = new QGroupBox(QStringLiteral("Proxy Settings"), this);
-    group->setObjectName(QStringLiteral("grpProxySettings"));
+    QGroupBox* group = MakeGroup("grpProxySettings", QStringLiteral("Proxy Settings"), this);
     chkUseProxy = new QCheckBox(QStringLiteral("Use Proxy Server"), group);
     chkUseProxy->setObjectName(QStringLiteral("chkUseProxy"));
     chkUseProxy->setChecked(false);
@@ -85,31 +81,38 @@ TfrmProxySettings::TfrmProxySettings(QWidget* parent) : QDialog(parent) {
     setTabOrder(txtPassword, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
 
-    // toggled comes only with a real change of state, as the rule wants.
+    // toggled comes only with a real change of state, not with every click.
     connect(chkUseProxy, &QCheckBox::toggled, this, &TfrmProxySettings::chkUseProxyChange);
     connect(cmdOK, &QPushButton::clicked, this, &TfrmProxySettings::cmdOKClick);
     connect(cmdCancel, &QPushButton::clicked, this, &TfrmProxySettings::cmdCancelClick);
     chkUseProxyChange();
 }
 
-void TfrmProxySettings::chkUseProxyChange() {
-    const bool enabled = chkUseProxy->isChecked();
+void TfrmProxySettings::Fill(const ProxySettingsForm& form) {
+    chkUseProxy->setChecked(form.useProxy);
+    txtHostName->setText(FromSystemText(form.hostName));
+    txtPort->setText(FromSystemText(form.port));
+    txtUserName->setText(FromSystemText(form.userName));
+    txtPassword->setText(FromSystemText(form.password));
+}
+
+ProxySettingsForm TfrmProxySettings::Read() const {
+    return ProxySettingsForm{chkUseProxy->isChecked(), ToSystemText(txtHostName->text()),
+                             ToSystemText(txtPort->text()), ToSystemText(txtUserName->text()),
+                             ToSystemText(txtPassword->text())};
+}
+
+void TfrmProxySettings::SetFieldsEnabled(bool enabled) {
     for (QLineEdit* field : {txtHostName, txtPort, txtUserName, txtPassword})
         field->setEnabled(enabled);
 }
 
+bool TfrmProxySettings::RunModal() {
+    return exec() == QDialog::Accepted;
+}
+
 void TfrmProxySettings::showEvent(QShowEvent* event) {
-    // Centred on the main window at every opening, also after the user moved
-    // the dialog or the About box that opened it.
-    if (!event->spontaneous()) {
-        QWidget* owner = parentWidget();
-        while (owner != nullptr && owner->parentWidget() != nullptr) owner = owner->parentWidget();
-        if (owner != nullptr && owner->isVisible()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(owner->frameGeometry().center());
-            move(frame.topLeft());
-        }
-    }
+    if (!event->spontaneous()) CentreOnMainWindow(this);
     QDialog::showEvent(event);
 }
 

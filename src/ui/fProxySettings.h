@@ -1,10 +1,12 @@
 #pragma once
 // The proxy settings dialog: whether the update check goes through a SOCKS5
 // proxy, and which. One hidden instance lives for the whole run and is refilled
-// by its caller at every opening; it validates nothing, so whatever the user
-// typed reaches the caller. User-interface thread only.
+// by its caller at every opening through EditProxySettings. User-interface
+// thread only.
 
 #include <QDialog>
+
+#include "ui/proxy_settings_form.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -12,7 +14,7 @@ class QPushButton;
 
 namespace tarnwell {
 
-class TfrmProxySettings : public QDialog {
+class TfrmProxySettings : public QDialog, public ProxySettingsView {
     Q_OBJECT
 
   public:
@@ -26,10 +28,14 @@ class TfrmProxySettings : public QDialog {
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
 
+    // ProxySettingsView
+    void Fill(const ProxySettingsForm& form) override;
+    ProxySettingsForm Read() const override;
+    void SetFieldsEnabled(bool enabled) override;
+    bool RunModal() override;
+
   public slots:
-    // The four fields are usable exactly while the box is checked. Their texts
-    // stay as they are when they are disabled.
-    void chkUseProxyChange();
+    void chkUseProxyChange() { UpdateProxyFields(*this); }
     void cmdOKClick() { accept(); }
     void cmdCancelClick() { reject(); }
 

@@ -20,22 +20,19 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <array>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <tuple>
 #include <utility>
 
 #include "engine/location_split.h"
-#include "engine/notify_codes.h"
 #include "engine/time_stamp.h"
 #include "platform/directory_reader.h"
 #include "platform/path_syntax.h"
 #include "platform/regional_settings.h"
-#include "ui/app_constants.h"
 #include "ui/group_flow.h"
 #include "ui/max_lines_spin_box.h"
 #include "ui/plain_message_box.h"
+#include "ui/qt_system_text.h"
+#include "ui/qt_widgets.h"
 #include "ui/results_columns.h"
 #include "ui/results_model.h"
 #include "ui/results_view.h"
@@ -47,13 +44,6 @@ namespace {
 
 constexpr int kStatusValueWidth = 100;
 
-QString FromSystemText(const std::string& text) {
-    return QString::fromLocal8Bit(text);
-}
-std::string ToSystemText(const QString& text) {
-    return text.toLocal8Bit().toStdString();
-}
-
 QCheckBox* MakeCheckBox(const char* name, const QString& caption, bool checked, QWidget* parent) {
     auto* box = new QCheckBox(caption, parent);
     box->setObjectName(QLatin1String(name));
@@ -61,17 +51,11 @@ QCheckBox* MakeCheckBox(const char* name, const QString& caption, bool checked, 
     return box;
 }
 
-QPushButton* MakeButton(const char* name, const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
+// A page has no default button: Enter in the path box must not start a watch.
+QPushButton* MakePageButton(const char* name, const QString& caption, QWidget* parent) {
+    QPushButton* button = MakeButton(name, caption, parent);
     button->setAutoDefault(false);
     return button;
-}
-
-QGroupBox* MakeGroup(const char* name, const QString& caption, QWidget* parent) {
-    auto* group = new QGroupBox(caption, parent);
-    group->setObjectName(QLatin1String(name));
-    return group;
 }
 
 // A static text of fixed width: a longer text is cut off, never widens the page.
@@ -109,51 +93,56 @@ std::string BrowseStartFolder(const std::string& pathText, const std::string& la
 }  // namespace
 
 TfrmWatcher::TfrmWatcher(WatchContext context, QWidget* parent)
-    : QWidget(parent), context_(context), clock_([] { return ToDays(LocalNow()); }) {
-    BuildControls();
+    : QWidget(parent),
+      clock_([] { return ToDays(LocalNow()); }),
+      page_(*this, context, [this] { return clock_(); }) {
+    BuildControls(context.services);
 }
 
 TfrmWatcher::~TfrmWatcher() {
-    // The worker must not outlive the page it reports to.
-    StopWatch();
+    // While the controls the stop writes to are still there.
+    page_.StopWatch();
 }
 
-void TfrmWatcher::BuildControls() {
-    // "Location to monitor"
-    QGroupBox* grpLocation = MakeGroup("grpLocation", tr("Location to monitor"), this);
+QGroupBox* TfrmWatcher::BuildLocationGroup() {
+    auto* grpLocation = MakeGroup("grpLocation", tr("Location to monitor"), this);
     cboPath = new QComboBox(grpLocation);
     cboPath->setObjectName(QStringLiteral("cboPath"));
     cboPath->setEditable(true);
     // The drop-down list stays empty: Enter must not put the text into it.
     cboPath->setInsertPolicy(QComboBox::NoInsert);
     cboPath->setMinimumWidth(150);
-    cmdBrowse = MakeButton("cmdBrowse", tr("Browse"), grpLocation);
+    cmdBrowse = MakePageButton("cmdBrowse", tr("Browse"), grpLocation);
     chkIncludeSub = MakeCheckBox("chkIncludeSub", tr("Include Subdirectories"), false, grpLocation);
     auto* locationLayout = MakeGroupLayout(grpLocation);
     locationLayout->addWidget(cboPath, 0, 0);
     locationLayout->addWidget(cmdBrowse, 0, 1);
     locationLayout->addWidget(chkIncludeSub, 1, 0, 1, 2);
     locationLayout->setColumnStretch(0, 1);
+    return grpLocation;
+}
 
-    // "Control"
-    QGroupBox* grpControl = MakeGroup("grpControl", tr("Control"), this);
-    cmdStart = MakeButton("cmdStart", tr("Start"), grpControl);
-    cmdStop = MakeButton("cmdStop", tr("Stop"), grpControl);
-    LMDButton1 = MakeButton("LMDButton1", tr("Clear"), grpControl);
+QGroupBox* TfrmWatcher::BuildControlGroup() {
+    auto* grpControl = MakeGroup("grpControl", tr("Control"), this);
+    cmdStart = MakePageButton("cmdStart", tr("Start"), grpControl);
+    cmdStop = MakePageButton("cmdStop", tr("Stop"), grpControl);
+    LMDButton1 = MakePageButton("LMDButton1", tr("Clear"), grpControl);
     auto* controlLayout = MakeGroupLayout(grpControl);
     controlLayout->addWidget(cmdStart, 0, 0);
     controlLayout->addWidget(cmdStop, 0, 1);
     controlLayout->addWidget(LMDButton1, 1, 0);
+    return grpControl;
+}
 
-    // "Output To Screen"
-    QGroupBox* grpOutputToScreen = MakeGroup("grpOutputToScreen", tr("Output To Screen"), this);
+QGroupBox* TfrmWatcher::BuildScreenGroup() {
+    auto* grpOutputToScreen = MakeGroup("grpOutputToScreen", tr("Output To Screen"), this);
     chkOutputToScreen =
         MakeCheckBox("chkOutputToScreen", tr("Output to Screen"), true, grpOutputToScreen);
     auto* maxLinesLabel = new QLabel(tr("Maximum Lines :"), grpOutputToScreen);
     maxLinesLabel->setObjectName(QStringLiteral("lblMaxLines"));
     txtMaxLines = new MaxLinesSpinBox(grpOutputToScreen);
     txtMaxLines->setObjectName(QStringLiteral("txtMaxLines"));
-    txtMaxLines->setValue(1000);
+    txtMaxLines->setValue(kMaxLinesDefault);
     maxLinesLabel->setBuddy(txtMaxLines);
     chkAutoScroll =
         MakeCheckBox("chkAutoScroll", tr("Auto Scroll to Last Entry"), false, grpOutputToScreen);
@@ -163,8 +152,11 @@ void TfrmWatcher::BuildControls() {
     screenLayout->addWidget(txtMaxLines, 1, 1);
     screenLayout->addWidget(chkAutoScroll, 2, 0, 1, 3);
     screenLayout->setColumnStretch(2, 1);
+    return grpOutputToScreen;
+}
 
-    // "Activity to Track": two columns of four, read top to bottom.
+QGroupBox* TfrmWatcher::BuildActivityGroup() {
+    // Two columns of four, read top to bottom.
     grpOptions = MakeGroup("grpOptions", tr("Activity to Track"), this);
     chkFlagCreateFile =
         MakeCheckBox("chkFlagCreateFile", tr("Create/Delete File"), true, grpOptions);
@@ -188,9 +180,11 @@ void TfrmWatcher::BuildControls() {
         optionsLayout->addWidget(const_cast<QCheckBox*>(left[row]), row, 0);
         optionsLayout->addWidget(const_cast<QCheckBox*>(right[row]), row, 1);
     }
+    return grpOptions;
+}
 
-    // "Status"
-    QGroupBox* grpStatus = MakeGroup("grpStatus", tr("Status"), this);
+QGroupBox* TfrmWatcher::BuildStatusGroup() {
+    auto* grpStatus = MakeGroup("grpStatus", tr("Status"), this);
     lblStatus = MakeStatusValue("lblStatus", grpStatus);
     lblChangeCount = MakeStatusValue("lblChangeCount", grpStatus);
     lblMonitoringTime = MakeStatusValue("lblMonitoringTime", grpStatus);
@@ -203,9 +197,11 @@ void TfrmWatcher::BuildControls() {
         statusLayout->addWidget(values[row], row, 1);
     }
     statusLayout->setColumnStretch(0, 1);
+    return grpStatus;
+}
 
-    // "Output To File"
-    QGroupBox* grpOutputToFile = MakeGroup("grpOutputToFile", tr("Output To File"), this);
+QGroupBox* TfrmWatcher::BuildFileGroup() {
+    auto* grpOutputToFile = MakeGroup("grpOutputToFile", tr("Output To File"), this);
     chkOutputToFile =
         MakeCheckBox("chkOutputToFile", tr("Output To File :"), false, grpOutputToFile);
     txtOutputFileName = new QLineEdit(grpOutputToFile);
@@ -233,11 +229,15 @@ void TfrmWatcher::BuildControls() {
     fileLayout->addWidget(optCSV, 2, 1);
     fileLayout->addWidget(optTab, 2, 2);
     fileLayout->setColumnStretch(3, 1);
+    return grpOutputToFile;
+}
 
+void TfrmWatcher::BuildControls(BatchServices& services) {
     // The groups keep their places at the top left; only the list grows with
     // the page. A page too narrow for three columns gets fewer.
-    auto* groups = new GroupFlow(
-        {grpLocation, grpControl, grpOutputToScreen, grpOptions, grpStatus, grpOutputToFile}, this);
+    auto* groups = new GroupFlow({BuildLocationGroup(), BuildControlGroup(), BuildScreenGroup(),
+                                  BuildActivityGroup(), BuildStatusGroup(), BuildFileGroup()},
+                                 this);
     groups->setObjectName(QStringLiteral("GroupFlow"));
     auto* groupArea = new GroupArea(groups, this);
     groupArea->setObjectName(QStringLiteral("GroupArea"));
@@ -253,9 +253,8 @@ void TfrmWatcher::BuildControls() {
     lvwResults->setModel(results_);
     // The stamps are written with the run's settings, so they are measured
     // with them too; the owner shown most is the user's own, as of the home folder.
-    lvwResults->FitColumns(
-        ResultsColumnFits(context_.services.regional,
-                          context_.services.files.OwnerOf(ToSystemText(QDir::homePath()))));
+    lvwResults->FitColumns(ResultsColumnFits(
+        services.regional, services.files.OwnerOf(ToSystemText(QDir::homePath()))));
 
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(4, 4, 4, 4);
@@ -265,7 +264,7 @@ void TfrmWatcher::BuildControls() {
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(500);
+    Timer1->setInterval(kTimerInterval);
 
     connect(cmdBrowse, &QPushButton::clicked, this, &TfrmWatcher::cmdBrowseClick);
     connect(cmdStart, &QPushButton::clicked, this, &TfrmWatcher::cmdStartClick);
@@ -289,117 +288,52 @@ void TfrmWatcher::SetClock(std::function<double()> clock) {
     clock_ = std::move(clock);
 }
 
-void TfrmWatcher::StartWatch() {
-    if (worker_) return;
+WatchPageSettings TfrmWatcher::ReadSettings() const {
+    WatchPageSettings settings;
+    settings.path = ToSystemText(cboPath->currentText());
+    settings.includeSubdirectories = chkIncludeSub->isChecked();
+    Activities& activities = settings.activities;
+    activities.createFile = chkFlagCreateFile->isChecked();
+    activities.lastAccess = chkFlagLastAccess->isChecked();
+    activities.creationTime = chkFlagCreationTime->isChecked();
+    activities.lastWrite = chkFlagLastWrite->isChecked();
+    activities.createDir = chkFlagCreateDir->isChecked();
+    activities.security = chkFlagSecurity->isChecked();
+    activities.attributes = chkFlagAttributes->isChecked();
+    activities.fileSize = chkFlagFileSize->isChecked();
+    settings.outputToScreen = chkOutputToScreen->isChecked();
+    settings.outputToFile = chkOutputToFile->isChecked();
+    settings.csv = optCSV->isChecked();
+    settings.logFileName = ToSystemText(txtOutputFileName->text());
+    return settings;
+}
 
-    const QString pathText = cboPath->currentText();
-    const std::string path = ToSystemText(pathText);
-    SetTabCaption(pathText);
-    StartTime = clock_();
-    Timer1->start();
-
-    try {
-        worker_ = std::make_unique<CProcessThread>(context_.dispatcher, context_.services);
-    } catch (...) {
-        // No worker, so no watch: the clock must not run for nothing.
+void TfrmWatcher::SetTimerRunning(bool running) {
+    if (running)
+        Timer1->start();
+    else
         Timer1->stop();
-        lblMonitoringTime->clear();
-        throw;
-    }
-    CProcessThread& worker = *worker_;
-    worker.OwnerPage = this;
-    worker.Ended = 0;
-    worker.IncludeSubdirectories = chkIncludeSub->isChecked() ? 1 : 0;
-
-    const SplitLocationResult location =
-        SplitLocation(path, IsExistingDirectory(path.c_str()), NativePathSyntax());
-    worker.Directory = location.Directory;
-    worker.Mask = location.Mask;
-
-    NotifyFilter filter = 0;
-    const std::pair<const QCheckBox*, NotifyFilter> bits[] = {
-        {chkFlagCreateFile, FILE_NOTIFY_CHANGE_FILE_NAME},
-        {chkFlagCreateDir, FILE_NOTIFY_CHANGE_DIR_NAME},
-        {chkFlagAttributes, FILE_NOTIFY_CHANGE_ATTRIBUTES},
-        {chkFlagFileSize, FILE_NOTIFY_CHANGE_SIZE},
-        {chkFlagLastWrite, FILE_NOTIFY_CHANGE_LAST_WRITE},
-        {chkFlagLastAccess, FILE_NOTIFY_CHANGE_LAST_ACCESS},
-        {chkFlagCreationTime, FILE_NOTIFY_CHANGE_CREATION},
-        {chkFlagSecurity, FILE_NOTIFY_CHANGE_SECURITY},
-    };
-    for (const auto& [box, bit] : bits)
-        if (box->isChecked()) filter |= bit;
-    worker.Filter = filter;
-
-    if (worker.Filter == 0) {
-        Refuse(QStringLiteral("At least 1 Activity must be tracked. Please select one or more "
-                              "Activities"),
-               false);
-        return;
-    }
-    if (!chkOutputToScreen->isChecked() && !chkOutputToFile->isChecked()) {
-        Refuse(QStringLiteral(
-                   "Output Should be sent to either Screen or File. Please select one or both."),
-               false);
-        return;
-    }
-
-    worker.OutputToFile = chkOutputToFile->isChecked() ? 1 : 0;
-    worker.LogFormat = optCSV->isChecked() ? LogFormatCsv : LogFormatTab;
-    worker.LogFileName = ToSystemText(txtOutputFileName->text());
-    if (worker.OutputToFile) {
-        // Binary, so the lines' own "\r\n" reach the file unchanged; an
-        // existing file is emptied without a question.
-        worker.LogFile = std::fopen(worker.LogFileName.c_str(), "wb+");
-        if (worker.LogFile == nullptr) {
-            Refuse(QStringLiteral("Cannot Open Output File. Please check the filename"), true);
-            return;
-        }
-    }
-
-    logFailureReported_ = false;
-    lblStatus->setText(QStringLiteral("Running"));
-    cmdStart->setEnabled(false);
-    cmdStop->setEnabled(true);
-    EnableSettings(false);
-    try {
-        worker.Resume();
-    } catch (...) {
-        StopWatch();
-        throw;
-    }
 }
 
-void TfrmWatcher::Refuse(const QString& text, bool isError) {
-    PlainMessageBox box(isError ? QMessageBox::Critical : QMessageBox::Warning,
-                        QString::fromLatin1(AppConstants::ProductName), text, QMessageBox::Ok,
-                        this);
+void TfrmWatcher::SetStatusText(const std::string& text) {
+    lblStatus->setText(FromSystemText(text));
+}
+
+void TfrmWatcher::SetMonitoringTimeText(const std::string& text) {
+    lblMonitoringTime->setText(FromSystemText(text));
+}
+
+void TfrmWatcher::SetStartStopEnabled(bool startEnabled, bool stopEnabled) {
+    cmdStart->setEnabled(startEnabled);
+    cmdStop->setEnabled(stopEnabled);
+}
+
+void TfrmWatcher::ShowMessage(const std::string& text, MessageIcon icon) {
+    const QMessageBox::Icon shown = icon == MessageIcon::Error     ? QMessageBox::Critical
+                                    : icon == MessageIcon::Warning ? QMessageBox::Warning
+                                                                   : QMessageBox::NoIcon;
+    ProductMessageBox box(shown, FromSystemText(text), this);
     box.exec();
-    StopWatch();
-}
-
-void TfrmWatcher::StopWatch() {
-    if (!worker_) return;
-    // Never waits for this thread, so a batch being handed over cannot block it.
-    worker_->Shutdown();
-    lblStatus->setText(QStringLiteral("Not Running"));
-    Timer1->stop();
-    lblMonitoringTime->clear();
-    if (worker_->DirectoryHandle != nullptr) {
-        CloseDirectory(worker_->DirectoryHandle);
-        worker_->DirectoryHandle = nullptr;
-    }
-    if (worker_->LogFile != nullptr) {
-        // The close writes what is still buffered, so it can fail like a write.
-        const int closed = std::fclose(worker_->LogFile);
-        const int closeError = errno;
-        worker_->LogFile = nullptr;
-        if (closed != 0) ReportLogFailure(closeError, false);
-    }
-    worker_.reset();
-    cmdStart->setEnabled(true);
-    cmdStop->setEnabled(false);
-    EnableSettings(true);
 }
 
 void TfrmWatcher::EnableSettings(bool enabled) {
@@ -426,21 +360,18 @@ void TfrmWatcher::EnableSettings(bool enabled) {
     for (QWidget* control : settings) control->setEnabled(enabled);
 }
 
-void TfrmWatcher::SetTabCaption(const QString& text) {
+void TfrmWatcher::SetTabCaption(const QString& path) {
+    SetTabCaption(TabCaptionText(ToSystemText(path)));
+}
+
+void TfrmWatcher::SetTabCaption(const std::string& text) {
     if (!tabArea_) return;
-    // A tab would take "&" as the mark of a shortcut letter and hide it.
-    QString shown = text;
-    shown.replace(QLatin1Char('&'), QLatin1String("&&"));
+    const QString shown = FromSystemText(text);
     for (int i = 0; i < tabArea_->count(); ++i)
         if (tabArea_->widget(i) == this) tabArea_->setTabText(i, shown);
 }
 
-void TfrmWatcher::Timer1Timer() {
-    lblMonitoringTime->setText(QString::fromStdString(FormatElapsed(StartTime, clock_())));
-    if (worker_ && worker_->Ended) StopWatch();
-}
-
-void TfrmWatcher::LMDButton1Click() {
+void TfrmWatcher::ClearRows() {
     lvwResults->setUpdatesEnabled(false);
     results_->Clear();
     lvwResults->setUpdatesEnabled(true);
@@ -464,17 +395,15 @@ void TfrmWatcher::txtOutputFileNameBrowseClick() {
 }
 
 QString TfrmWatcher::ResultsAsText() const {
-    QString text = ResultsModel::ColumnTitles().join(QLatin1Char('\t'));
-    text += QLatin1Char('\n');
-    for (int row = 0; row < results_->rowCount(); ++row) {
-        const ResultsModel::Row& cells = results_->At(row);
-        for (std::size_t column = 0; column < cells.size(); ++column) {
-            if (column > 0) text += QLatin1Char('\t');
-            text += cells[column];
-        }
-        text += QLatin1Char('\n');
-    }
-    return text;
+    return FromSystemText(page_.ResultsText());
+}
+
+ResultRow TfrmWatcher::RowAt(int index) const {
+    const ResultsModel::Row& cells = results_->At(index);
+    ResultRow row;
+    for (std::size_t column = 0; column < row.size(); ++column)
+        row[column] = ToSystemText(cells[column]);
+    return row;
 }
 
 bool TfrmWatcher::OutputToScreen() const {
@@ -539,17 +468,10 @@ void TfrmWatcher::SetChangeCountText(const std::string& text) {
     lblChangeCount->setText(FromSystemText(text));
 }
 
-void TfrmWatcher::LogWriteFailed(int errorNumber) {
-    ReportLogFailure(errorNumber, true);
-}
-
 void TfrmWatcher::ShowWatchNotice(const std::string& text) {
     // Not modal, as the log warning: a batch is being handled right now.
-    auto* box =
-        new QMessageBox(QMessageBox::Warning, QString::fromLatin1(AppConstants::ProductName),
-                        FromSystemText(text), QMessageBox::Ok, this);
+    auto* box = new ProductMessageBox(QMessageBox::Warning, FromSystemText(text), this);
     box->setObjectName(QStringLiteral("WatchNotice"));
-    box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->setWindowModality(Qt::NonModal);
@@ -557,18 +479,9 @@ void TfrmWatcher::ShowWatchNotice(const std::string& text) {
     box->show();
 }
 
-void TfrmWatcher::ReportLogFailure(int errorNumber, bool watchGoesOn) {
-    if (logFailureReported_) return;
-    logFailureReported_ = true;
-    const QString name = worker_ ? FromSystemText(worker_->LogFileName) : QString();
-    QString text = QStringLiteral("Cannot write to the log file %1: %2.")
-                       .arg(name, QString::fromLocal8Bit(std::strerror(errorNumber)));
-    text += watchGoesOn ? QStringLiteral(" The watch goes on; lines may be missing from the file.")
-                        : QStringLiteral(" Lines may be missing from the file.");
+void TfrmWatcher::ShowLogFailureNotice(const std::string& text) {
     // Not modal: a batch is being handled right now and the worker waits for it.
-    auto* box =
-        new PlainMessageBox(QMessageBox::Warning, QString::fromLatin1(AppConstants::ProductName),
-                            text, QMessageBox::Ok, this);
+    auto* box = new ProductMessageBox(QMessageBox::Warning, FromSystemText(text), this);
     box->setObjectName(QStringLiteral("LogFailureNotice"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);

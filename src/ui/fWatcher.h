@@ -1,8 +1,8 @@
 #pragma once
 // A watch page: the settings of one watch, its Start, Stop and Clear buttons,
-// its status and running clock, and its results list. The page owns the
-// worker of its running watch and the log file, and is the surface through
-// which the worker's batches reach the list and the count.
+// its status and running clock, and its results list. What the page decides
+// lives in WatchPage; this is its Qt window, which the worker's batches reach
+// through it.
 // User-interface thread only.
 
 #include <QMessageBox>
@@ -10,12 +10,9 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
-#include <memory>
+#include <string>
 
-#include "engine/page_surface.h"
-#include "engine/process_changes.h"
-#include "engine/thread.h"
-#include "engine/ui_dispatcher.h"
+#include "ui/watch_page.h"
 
 class QCheckBox;
 class QComboBox;
@@ -33,33 +30,31 @@ class MaxLinesSpinBox;
 class ResultsModel;
 class ResultsView;
 
-// What every page's workers are made with; both outlive every page.
-struct WatchContext {
-    UiDispatcher& dispatcher;
-    BatchServices& services;
-};
+using WatchContext = WorkerContext;
 
-class TfrmWatcher : public QWidget, public PageSurface {
+// Also a PageSurface of its own, with the same list and settings as the
+// logic's, so what feeds the list can be driven and measured without a worker.
+class TfrmWatcher : public QWidget, public WatchPageView, public PageSurface {
     Q_OBJECT
 
   public:
     explicit TfrmWatcher(WatchContext context, QWidget* parent = nullptr);
     ~TfrmWatcher() override;  // stops a running watch first
 
-    void StartWatch();
-    void StopWatch();
-    void EnableSettings(bool enabled);
-    // Writes `text` into every tab of the tab area that shows this page.
-    void SetTabCaption(const QString& text);
+    WatchPage& Logic() { return page_; }
+    void StartWatch() { page_.StartWatch(); }
+    void StopWatch() { page_.StopWatch(); }
+    // Writes `path` into every tab of the tab area that shows this page, whole.
+    void SetTabCaption(const QString& path);
 
     // The tab area that hosts the page, for SetTabCaption.
     void SetTabArea(QTabWidget* tabArea);
-    // The clock of StartTime and the running time, in days (the local clock
-    // unless replaced).
+    // The clock of the start time and the running time, in days (the local
+    // clock unless replaced).
     void SetClock(std::function<double()> clock);
 
     // The worker of the running watch; nullptr while the page is idle.
-    CProcessThread* Worker() const { return worker_.get(); }
+    CProcessThread* Worker() const { return page_.Worker(); }
     // The column titles and then every row, cells separated by tabs, one line each.
     QString ResultsAsText() const;
     // The warning about lost log lines, while it is open.
@@ -69,42 +64,52 @@ class TfrmWatcher : public QWidget, public PageSurface {
 
     QSize sizeHint() const override;
 
-    // PageSurface
+    // WatchPageView
+    WatchPageSettings ReadSettings() const override;
+    void SetTabCaption(const std::string& text) override;
+    void SetTimerRunning(bool running) override;
+    void SetStatusText(const std::string& text) override;
+    void SetMonitoringTimeText(const std::string& text) override;
+    void SetStartStopEnabled(bool startEnabled, bool stopEnabled) override;
+    void EnableSettings(bool enabled) override;
+    void ShowMessage(const std::string& text, MessageIcon icon) override;
+    void ShowLogFailureNotice(const std::string& text) override;
+    void ShowWatchNotice(const std::string& text) override;
     bool OutputToScreen() const override;
     bool AutoScroll() const override;
     int MaxLines() const override;
     int AppendRow(ResultRow row) override;
     void MakeRowVisible(int index) override;
     int RowCount() const override;
+    ResultRow RowAt(int index) const override;
     void DeleteFirstRow() override;
+    void ClearRows() override;
     void SetChangeCountText(const std::string& text) override;
-    void LogWriteFailed(int errorNumber) override;
-    void ShowWatchNotice(const std::string& text) override;
+    // PageSurface
+    void LogWriteFailed(int errorNumber) override { page_.LogWriteFailed(errorNumber); }
 
   public slots:
     void cmdBrowseClick();
-    void cmdStartClick() { StartWatch(); }
-    void cmdStopClick() { StopWatch(); }
-    void LMDButton1Click();  // Clear
-    void Timer1Timer();
+    void cmdStartClick() { page_.StartWatch(); }
+    void cmdStopClick() { page_.StopWatch(); }
+    void LMDButton1Click() { page_.Clear(); }
+    void Timer1Timer() { page_.TimerTick(); }
 
   private slots:
     void txtOutputFileNameBrowseClick();
 
   private:
-    void BuildControls();
-    void Refuse(const QString& text, bool isError);
-    // Tells the user once per run that log lines may be lost.
-    void ReportLogFailure(int errorNumber, bool watchGoesOn);
+    void BuildControls(BatchServices& services);
+    // The six groups above the list, in their order on the page.
+    QGroupBox* BuildLocationGroup();  // "Location to monitor"
+    QGroupBox* BuildControlGroup();   // "Control"
+    QGroupBox* BuildScreenGroup();    // "Output To Screen"
+    QGroupBox* BuildActivityGroup();  // "Activity to Track"
+    QGroupBox* BuildStatusGroup();    // "Status"
+    QGroupBox* BuildFileGroup();      // "Output To File"
 
-    WatchContext context_;
     std::function<double()> clock_;
     QPointer<QTabWidget> tabArea_;
-
-    // Run state
-    std::unique_ptr<CProcessThread> worker_;
-    double StartTime = 0;
-    bool logFailureReported_ = false;
     QPointer<QMessageBox> logFailureBox_;
     QPointer<QMessageBox> watchNoticeBox_;
     QString lastBrowseFolder_;  // the folder last confirmed in this page's folder dialog
@@ -144,6 +149,9 @@ class TfrmWatcher : public QWidget, public PageSurface {
     ResultsModel* results_ = nullptr;
     ResultsView* lvwResults = nullptr;
     QTimer* Timer1 = nullptr;
+
+    // Last: it stops a running watch through the controls above when it goes.
+    WatchPage page_;
 };
 
 }  // namespace tarnwell

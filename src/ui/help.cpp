@@ -1,6 +1,7 @@
-// Help: every request ends in DisplayHelp, which finds the help file beside the
-// executable, warns once per run when it is missing, and hands the request to
-// the program's help window. F1 reaches it through an application-wide event filter.
+// Help: every request ends in DisplayHelp, whose rules (the file beside the
+// executable, one warning per run, the HTML Help command) are HelpRequests';
+// here they meet the program's help window and message box. F1 reaches it
+// through an application-wide event filter.
 
 #include "ui/help.h"
 
@@ -19,62 +20,27 @@
 #include <utility>
 
 #include "platform/help_viewer.h"
-#include "ui/app_constants.h"
+#include "ui/help_requests.h"
 #include "ui/help_window.h"
+#include "ui/main_window_commands.h"
 #include "ui/plain_message_box.h"
 
 namespace tarnwell {
 namespace {
 
-// The HTML Help commands that the help requests turn into.
-constexpr unsigned kHhDisplayToc = 1;
-constexpr unsigned kHhDisplayIndex = 2;
-constexpr unsigned kHhHelpContext = 0x0F;
-
-// The help requests of the framework and of the Help menu.
-constexpr std::uint16_t kHelpContextCommand = 1;
+// The help requests of the framework beside the main window's own.
 constexpr std::uint16_t kHelpContentsCommand = 3;
 constexpr std::uint16_t kHelpPositionNotice = 13;
-constexpr std::uint16_t kHelpTableOfContentsCommand = 999;
-
-// The only context any window carries: the main window's, for the window and
-// every watch page in it. Menu items carry none.
-constexpr std::uint32_t kMainWindowContext = 1028;
-constexpr std::uint32_t kMenuContext = 0;
-
-struct HelpState {
-    HelpServices services;
-    std::unique_ptr<HelpViewer> viewer;  // the program's own help window, unless faked
-    bool lookedForViewer = false;
-    bool viewerFound = false;
-    bool helpFileWarned = false;
-    // The warning box leaves the windows usable, so a request can arrive while
-    // it is open; it must not stack a second warning.
-    bool warningOpen = false;
-};
-
-HelpState& State() {
-    static HelpState state;
-    return state;
-}
 
 void ShowWarning(const std::string& text) {
     // Ownerless and not modal, so the program's windows stay usable; the
     // request still waits for the box to close before the next one is handled.
-    PlainMessageBox box(QMessageBox::Warning, QString::fromUtf8(AppConstants::ProductName),
-                        QString::fromStdString(text), QMessageBox::Ok);
+    ProductMessageBox box(QMessageBox::Warning, QString::fromStdString(text));
     box.setWindowModality(Qt::NonModal);
     QEventLoop loop;
     QObject::connect(&box, &QMessageBox::finished, &loop, &QEventLoop::quit);
     box.show();
     loop.exec();
-}
-
-std::string HelpFilePath() {
-    auto& services = State().services;
-    const std::string folder =
-        services.executableFolder ? services.executableFolder() : ExecutableFolder();
-    return folder + AppConstants::HelpFileName;
 }
 
 bool IsFileNotFolder(const std::string& path) {
@@ -83,18 +49,42 @@ bool IsFileNotFolder(const std::string& path) {
     return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
 
-void CallHelp(const std::string& file, unsigned command, std::uint32_t data) {
-    auto& state = State();
-    if (!state.viewerFound) return;  // no viewer: the request is dropped
-    if (state.services.showHelp) {
-        state.services.showHelp(file, command, data);
-        return;
-    }
-    if (!state.viewer) return;
-    const HelpView view = command == kHhHelpContext    ? HelpView::Context
-                          : command == kHhDisplayIndex ? HelpView::Index
-                                                       : HelpView::TableOfContents;
-    state.viewer->Show(file, view, data);
+// The program's own help window once it is made, unless a fake took its place.
+std::unique_ptr<HelpViewer>& Viewer() {
+    static std::unique_ptr<HelpViewer> viewer;
+    return viewer;
+}
+
+// The services given, and the real one wherever none is.
+HelpRequestServices Completed(HelpServices services) {
+    HelpRequestServices completed;
+    completed.executableFolder = services.executableFolder
+                                     ? std::move(services.executableFolder)
+                                     : std::function<std::string()>(&ExecutableFolder);
+    completed.findViewer = services.findViewer ? std::move(services.findViewer) : [] {
+        // The help window is part of the program: there is always one.
+        Viewer() = MakeHelpWindowViewer();
+        return true;
+    };
+    completed.isFile = &IsFileNotFolder;
+    completed.showHelp = services.showHelp
+                             ? std::move(services.showHelp)
+                             : [](const std::string& file, unsigned command, std::uint32_t data) {
+                                   HelpViewer* viewer = Viewer().get();
+                                   if (viewer == nullptr) return;
+                                   const HelpView view =
+                                       command == kHhHelpContext    ? HelpView::Context
+                                       : command == kHhDisplayIndex ? HelpView::Index
+                                                                    : HelpView::TableOfContents;
+                                   viewer->Show(file, view, data);
+                               };
+    completed.warn = services.warn ? std::move(services.warn) : &ShowWarning;
+    return completed;
+}
+
+HelpRequests& Requests() {
+    static HelpRequests requests(Completed({}));
+    return requests;
 }
 
 class HelpRouter : public QObject {
@@ -155,57 +145,20 @@ class HelpRouter : public QObject {
 }  // namespace
 
 void SetHelpServices(HelpServices services) {
-    auto& state = State();
-    state = HelpState{};
-    state.services = std::move(services);
+    Viewer().reset();
+    Requests() = HelpRequests(Completed(std::move(services)));
 }
 
 bool LoadHtmlHelp() {
-    auto& state = State();
-    if (state.lookedForViewer) return state.viewerFound;
-    state.lookedForViewer = true;
-    if (state.services.findViewer) {
-        state.viewerFound = state.services.findViewer();
-    } else {
-        // The help window is part of the program: there is always one.
-        state.viewer = MakeHelpWindowViewer();
-        state.viewerFound = true;
-    }
-    return state.viewerFound;
+    return Requests().LoadHtmlHelp();
 }
 
 void DisplayHelp(std::uint16_t command, std::uint32_t data) {
-    auto& state = State();
-    const std::string path = HelpFilePath();
-    if (IsFileNotFolder(path) || state.helpFileWarned) {
-        switch (command) {
-            case kHelpContextCommand:
-                CallHelp(path, kHhHelpContext, data);
-                break;
-            case kHelpContentsCommand:
-                CallHelp(path, kHhDisplayIndex, data);
-                break;
-            case kHelpTableOfContentsCommand:
-                CallHelp(path, kHhDisplayToc, 0);
-                break;
-            default:
-                break;
-        }
-        return;
-    }
-    if (state.warningOpen) return;
-    state.warningOpen = true;
-    const std::string text = "Cannot find Help File : " + path;
-    if (state.services.warn)
-        state.services.warn(text);
-    else
-        ShowWarning(text);
-    state.warningOpen = false;
-    state.helpFileWarned = true;
+    Requests().DisplayHelp(command, data);
 }
 
 void CloseHelp() {
-    State().viewer.reset();
+    Viewer().reset();
 }
 
 bool ApplicationEvents1Help(std::uint16_t command, std::intptr_t data, bool& callHelp) {

@@ -1,34 +1,15 @@
 #include "ui/max_lines_spin_box.h"
 
 #include <QLineEdit>
-#include <algorithm>
+#include <string>
+
+#include "ui/qt_system_text.h"
+#include "ui/watch_page.h"
 
 namespace tarnwell {
 
-namespace {
-
-// The digits of `text`, or -1 when it holds anything else; a number too long
-// for an int counts as beyond the maximum.
-long long ReadDigits(const QString& text) {
-    const QString digits = text.trimmed();
-    if (digits.isEmpty()) return 0;
-    for (const QChar c : digits)
-        if (c < u'0' || c > u'9') return -1;
-    if (digits.size() > 9) return MaxLinesSpinBox::kMaximum + 1LL;
-    return digits.toLongLong();
-}
-
-// The value a text stands for, brought into the range; unreadable is 0.
-int ValueOf(const QString& text) {
-    const long long value = ReadDigits(text);
-    if (value < 0) return 0;
-    return static_cast<int>(std::min<long long>(value, MaxLinesSpinBox::kMaximum));
-}
-
-}  // namespace
-
 MaxLinesSpinBox::MaxLinesSpinBox(QWidget* parent) : QSpinBox(parent) {
-    setRange(0, kMaximum);
+    setRange(0, kMaxLinesMaximum);
     setSingleStep(1);
     setWrapping(false);
     setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
@@ -36,18 +17,17 @@ MaxLinesSpinBox::MaxLinesSpinBox(QWidget* parent) : QSpinBox(parent) {
 }
 
 int MaxLinesSpinBox::CurrentValue() const {
-    return ValueOf(lineEdit()->text());
+    return MaxLinesValue(ToSystemText(lineEdit()->text()));
 }
 
 QValidator::State MaxLinesSpinBox::validate(QString& input, int& /*pos*/) const {
-    if (input.trimmed().isEmpty()) return QValidator::Intermediate;
-    const long long value = ReadDigits(input);
-    if (value < 0) return QValidator::Invalid;
-    return value <= kMaximum ? QValidator::Acceptable : QValidator::Intermediate;
+    const std::string text = ToSystemText(input);
+    if (!IsMaxLinesInput(text)) return QValidator::Invalid;
+    return IsMaxLinesComplete(text) ? QValidator::Acceptable : QValidator::Intermediate;
 }
 
 void MaxLinesSpinBox::fixup(QString& input) const {
-    input = QString::number(ValueOf(input));
+    input = QString::number(MaxLinesValue(ToSystemText(input)));
 }
 
 }  // namespace tarnwell

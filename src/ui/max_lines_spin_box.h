@@ -12,8 +12,6 @@ class MaxLinesSpinBox : public QSpinBox {
     Q_OBJECT
 
   public:
-    static constexpr int kMaximum = 60000;
-
     explicit MaxLinesSpinBox(QWidget* parent = nullptr);
 
     // What the text says right now, brought into the range; typing that has

@@ -8,6 +8,8 @@
 
 #include <QMessageBox>
 
+#include "ui/app_constants.h"
+
 namespace tarnwell {
 
 class PlainMessageBox : public QMessageBox {
@@ -19,6 +21,14 @@ class PlainMessageBox : public QMessageBox {
         setTextFormat(Qt::PlainText);
         setText(text);
     }
+};
+
+// A box of the program's own with OK, captioned with the product's name.
+class ProductMessageBox : public PlainMessageBox {
+  public:
+    ProductMessageBox(Icon icon, const QString& text, QWidget* parent = nullptr)
+        : PlainMessageBox(icon, QString::fromLatin1(AppConstants::ProductName), text,
+                          QMessageBox::Ok, parent) {}
 };
 
 }  // namespace tarnwell

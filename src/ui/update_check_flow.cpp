@@ -37,6 +37,21 @@ std::string UpdateAddress(const UpdateSource& source) {
     return address + "/versions/versions.xml";
 }
 
+VersionsEntry::Outcome JudgeVersionsEntry(const VersionsEntry& entry,
+                                          std::string_view decimalSeparator, double& version) {
+    using Outcome = VersionsEntry::Outcome;
+    const bool versionRead = entry.outcome == Outcome::Found || entry.urlMalformed;
+    if (entry.outcome == Outcome::Malformed && !entry.urlMalformed) return Outcome::Malformed;
+    if (!versionRead) return Outcome::Missing;
+    // A Version that is no number tells the user most when it is taken as no
+    // Version at all: the check says it found nothing and changes nothing.
+    const std::optional<double> number = ParseVersionNumber(entry.version, decimalSeparator);
+    if (!number) return Outcome::Missing;
+    if (entry.outcome == Outcome::Malformed) return Outcome::Malformed;
+    version = *number;
+    return Outcome::Found;
+}
+
 void CheckForUpdates(AboutBoxView& view, VersionsReader& reader,
                      const std::function<HttpResult()>& fetch, std::string_view decimalSeparator,
                      std::string& downloadUrl) {
@@ -59,19 +74,20 @@ void CheckForUpdates(AboutBoxView& view, VersionsReader& reader,
     }
 
     const VersionsEntry entry = reader.Read(response.body, AppConstants::ProductName);
-    if (entry.outcome == VersionsEntry::Outcome::Malformed) fail(entry.error);
-    // No answer is defined for a version that is no number; treating it like a
-    // document without a version tells the user the most and changes nothing.
-    const std::optional<double> version = entry.outcome == VersionsEntry::Outcome::Found
-                                              ? ParseVersionNumber(entry.version, decimalSeparator)
-                                              : std::nullopt;
-    if (!version) {
-        view.SetStatus(kFetchErrorText);
-        return;
+    double version = 0;
+    switch (JudgeVersionsEntry(entry, decimalSeparator, version)) {
+        case VersionsEntry::Outcome::Malformed:
+            fail(entry.error);
+            break;
+        case VersionsEntry::Outcome::Missing:
+            view.SetStatus(kFetchErrorText);
+            return;
+        case VersionsEntry::Outcome::Found:
+            break;
     }
 
     downloadUrl = TrimDownloadAddress(entry.url);
-    const bool newer = *version > AppConstants::VersionNumber;
+    const bool newer = version > AppConstants::VersionNumber;
     view.SetStatus2(newer ? kNewerVersionText : kUpToDateText);
     view.ShowDownload(newer);
     view.SetStatus({});

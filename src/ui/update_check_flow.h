@@ -52,7 +52,15 @@ struct VersionsEntry {
     std::string error;
     std::string version;  // the texts as the document holds them, in the system's 8-bit text
     std::string url;
+    // Malformed because of the URL alone; `version` holds the Version's text.
+    bool urlMalformed = false;
 };
+
+// How the check takes what the reader found. The Version is judged before the
+// URL: one that is no number makes the entry Missing, whatever the URL holds.
+// Found sets `version`.
+VersionsEntry::Outcome JudgeVersionsEntry(const VersionsEntry& entry,
+                                          std::string_view decimalSeparator, double& version);
 
 class VersionsReader {
   public:

@@ -6,6 +6,7 @@
 #include <QDomNodeList>
 
 #include "net/update_check.h"
+#include "ui/qt_system_text.h"
 
 namespace tarnwell {
 namespace {
@@ -37,19 +38,14 @@ std::optional<QString> SingleText(const QDomElement& element) {
     return std::nullopt;
 }
 
-VersionsReading Missing() {
-    return VersionsReading{};
+VersionsEntry Malformed(std::string error) {
+    VersionsEntry entry;
+    entry.outcome = VersionsEntry::Outcome::Malformed;
+    entry.error = std::move(error);
+    return entry;
 }
 
-VersionsReading Malformed(std::string error) {
-    VersionsReading reading;
-    reading.outcome = VersionsReading::Outcome::kMalformed;
-    reading.error = std::move(error);
-    return reading;
-}
-
-VersionsReading Read(QDomDocument& document, const QByteArray& body, const QString& product,
-                     std::string_view decimalSeparator) {
+VersionsEntry ReadEntry(QDomDocument& document, const QByteArray& body, const QString& product) {
     QString message;
     int line = 0;
     int column = 0;
@@ -63,38 +59,60 @@ VersionsReading Read(QDomDocument& document, const QByteArray& body, const QStri
     }
 
     const QDomElement versions = FindChild(document, QStringLiteral("ProductVersions"));
-    if (versions.isNull()) return Missing();
+    if (versions.isNull()) return {};
     const QDomElement entry = FindChild(versions, product);
-    if (entry.isNull()) return Missing();
+    if (entry.isNull()) return {};
 
     const QDomElement versionElement = FindChild(entry, QStringLiteral("Version"));
-    if (versionElement.isNull()) return Missing();
-    const std::optional<QString> versionText = SingleText(versionElement);
-    if (!versionText) return Malformed(kNotASingleTextNode);
-    const std::optional<double> version =
-        ParseVersionNumber(versionText->toLocal8Bit().toStdString(), decimalSeparator);
-    // No answer is defined for a version that is no number; treating it like a
-    // document without a version tells the user the most and changes nothing.
-    if (!version) return Missing();
+    if (versionElement.isNull()) return {};
+    const std::optional<QString> version = SingleText(versionElement);
+    if (!version) return Malformed(kElementNotSingleText);
 
     const QDomElement urlElement = FindChild(entry, QStringLiteral("URL"));
-    if (urlElement.isNull()) return Missing();
+    if (urlElement.isNull()) return {};
     const std::optional<QString> url = SingleText(urlElement);
-    if (!url) return Malformed(kNotASingleTextNode);
+    if (!url) {
+        VersionsEntry malformed = Malformed(kElementNotSingleText);
+        malformed.urlMalformed = true;
+        malformed.version = ToSystemText(*version);
+        return malformed;
+    }
 
-    VersionsReading reading;
-    reading.outcome = VersionsReading::Outcome::kFound;
-    reading.version = *version;
-    reading.url = *url;
-    return reading;
+    VersionsEntry found;
+    found.outcome = VersionsEntry::Outcome::Found;
+    found.version = ToSystemText(*version);
+    found.url = ToSystemText(*url);
+    return found;
 }
 
 }  // namespace
 
+VersionsEntry QtVersionsReader::Read(const std::string& body, const std::string& product) {
+    VersionsEntry entry =
+        ReadEntry(document_, QByteArray::fromStdString(body), QString::fromLocal8Bit(product));
+    document_.clear();
+    return entry;
+}
+
 VersionsReading ReadVersionsDocument(QDomDocument& document, const QByteArray& body,
                                      const QString& product, std::string_view decimalSeparator) {
-    VersionsReading reading = Read(document, body, product, decimalSeparator);
+    const VersionsEntry entry = ReadEntry(document, body, product);
     document.clear();
+    VersionsReading reading;
+    double version = 0;
+    switch (JudgeVersionsEntry(entry, decimalSeparator, version)) {
+        case VersionsEntry::Outcome::Missing:
+            return reading;
+        case VersionsEntry::Outcome::Malformed:
+            reading.outcome = VersionsReading::Outcome::kMalformed;
+            reading.error = entry.error;
+            return reading;
+        case VersionsEntry::Outcome::Found:
+            break;
+    }
+    reading.outcome = VersionsReading::Outcome::kFound;
+    reading.version = version;
+    reading.url = QString::fromLocal8Bit(entry.url);
     return reading;
 }
 

@@ -8,16 +8,27 @@
 // </ProductVersions>
 
 #include <QByteArray>
+#include <QDomDocument>
 #include <QString>
 #include <optional>
 #include <string>
 #include <string_view>
 
-class QDomDocument;
+#include "ui/update_check_flow.h"
 
 namespace tarnwell {
 
-inline constexpr char kNotASingleTextNode[] = "Element does not contain a single text node";
+inline constexpr const char* kNotASingleTextNode = kElementNotSingleText;
+
+// The Qt face's reader of the document for the update check. The document is
+// kept for the life of the reader and cleared after every reading.
+class QtVersionsReader final : public VersionsReader {
+  public:
+    VersionsEntry Read(const std::string& body, const std::string& product) override;
+
+  private:
+    QDomDocument document_;
+};
 
 struct VersionsReading {
     enum class Outcome {
@@ -36,6 +47,8 @@ struct VersionsReading {
     QString url;
 };
 
+// What the update check makes of the document: `Read` of QtVersionsReader
+// with the Version taken as a number (not a number counts as missing).
 // Parses `body` into `document` (namespace processing on, the encoding taken
 // from the declaration or the byte-order mark) and looks up `product` in it.
 // Names match by full name or local name, case-sensitively; inside an element

@@ -51,16 +51,33 @@ bool IsMaxLinesInput(std::string_view text) {
     return true;
 }
 
-int MaxLinesValue(std::string_view text) {
+namespace {
+
+// The number a field's digits stand for, kMaxLinesMaximum + 1 for any beyond
+// the maximum; -1 when the text is empty or holds anything but digits.
+long long DigitsValue(std::string_view text) {
     const std::string_view digits = Trimmed(text);
-    if (digits.empty() || !IsMaxLinesInput(digits)) return 0;
+    if (digits.empty() || !IsMaxLinesInput(digits)) return -1;
     // Leading zeros say nothing about the size of the number.
     std::string_view significant = digits;
     while (significant.size() > 1 && significant.front() == '0') significant.remove_prefix(1);
-    if (significant.size() > 9) return kMaxLinesMaximum;
+    if (significant.size() > 9) return kMaxLinesMaximum + 1LL;
     long long value = 0;
     for (const char c : significant) value = value * 10 + (c - '0');
+    return value > kMaxLinesMaximum ? kMaxLinesMaximum + 1LL : value;
+}
+
+}  // namespace
+
+int MaxLinesValue(std::string_view text) {
+    const long long value = DigitsValue(text);
+    if (value < 0) return 0;
     return value > kMaxLinesMaximum ? kMaxLinesMaximum : static_cast<int>(value);
+}
+
+bool IsMaxLinesComplete(std::string_view text) {
+    const long long value = DigitsValue(text);
+    return value >= 0 && value <= kMaxLinesMaximum;
 }
 
 std::string TabCaptionText(std::string_view path) {

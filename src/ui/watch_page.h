@@ -48,6 +48,9 @@ inline constexpr int kMaxLinesDefault = 1000;
 int MaxLinesValue(std::string_view text);
 // Whether a typed text may stay in the field: digits and blanks only.
 bool IsMaxLinesInput(std::string_view text);
+// Whether the text is a number the field takes as it is: digits standing for
+// 0 .. 60000. Empty is not; it still has to be completed or brought to a bound.
+bool IsMaxLinesComplete(std::string_view text);
 
 // A tab takes "&" as the mark of a shortcut letter and would hide it.
 std::string TabCaptionText(std::string_view path);
@@ -114,6 +117,9 @@ class WatchPageView {
     // Non-modal, owned by the page, caption the product name, warning icon:
     // a batch is being handled when it comes and its worker waits for it.
     virtual void ShowLogFailureNotice(const std::string& text) = 0;
+    // Non-modal as the log warning; see PageSurface::ShowWatchNotice. Only the
+    // Linux directory read gives one, so a face that never meets it may keep this.
+    virtual void ShowWatchNotice(const std::string& /*text*/) {}
 
     // The results list and the settings the outputs read for every record.
     virtual bool OutputToScreen() const = 0;
@@ -165,6 +171,7 @@ class WatchPage final : public PageSurface {
     void DeleteFirstRow() override { view_.DeleteFirstRow(); }
     void SetChangeCountText(const std::string& text) override { view_.SetChangeCountText(text); }
     void LogWriteFailed(int errorNumber) override;
+    void ShowWatchNotice(const std::string& text) override { view_.ShowWatchNotice(text); }
 
   private:
     void Refuse(const char* text, MessageIcon icon);

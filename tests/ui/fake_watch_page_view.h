@@ -23,6 +23,7 @@ class FakeWatchPageView : public WatchPageView {
     bool timerRunning = false, startEnabled = true, stopEnabled = true, settingsEnabled = true;
     std::vector<std::string> messages;  // "warning: text", "error: text"
     std::vector<std::string> notices;
+    std::vector<std::string> watchNotices;
     std::vector<std::string> calls;
     // Runs while a message box would be up, before it is dismissed.
     std::function<void()> whileMessageShown;
@@ -63,6 +64,7 @@ class FakeWatchPageView : public WatchPageView {
         if (whileMessageShown) whileMessageShown();
     }
     void ShowLogFailureNotice(const std::string& text) override { notices.push_back(text); }
+    void ShowWatchNotice(const std::string& text) override { watchNotices.push_back(text); }
 
     bool OutputToScreen() const override { return settings.outputToScreen; }
     bool AutoScroll() const override { return autoScroll; }

@@ -141,6 +141,36 @@ TEST(UpdateCheck, OtherFailuresGoToTheErrorDisplayWithTheStatusCleared) {
     EXPECT_EQ(second.calls.back(), "end wait");
 }
 
+TEST(UpdateCheck, TheVersionIsJudgedBeforeTheUrl) {
+    using Outcome = VersionsEntry::Outcome;
+    const auto urlMalformed = [](std::string version) {
+        VersionsEntry entry{Outcome::Malformed, kElementNotSingleText, std::move(version), ""};
+        entry.urlMalformed = true;
+        return entry;
+    };
+    const struct {
+        const char* name;
+        VersionsEntry entry;
+        Outcome outcome;
+        double version;
+    } cases[] = {
+        {"found", Found(" 1.5 ", "u"), Outcome::Found, 1.5},
+        {"no number", Found("1.5 beta", "u"), Outcome::Missing, 0},
+        {"missing", VersionsEntry{}, Outcome::Missing, 0},
+        {"Version malformed", VersionsEntry{Outcome::Malformed, "e", "", ""}, Outcome::Malformed,
+         0},
+        {"URL malformed", urlMalformed("1.5"), Outcome::Malformed, 0},
+        {"URL malformed, Version no number", urlMalformed("new"), Outcome::Missing, 0},
+        {"URL malformed, Version empty", urlMalformed(""), Outcome::Missing, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        double version = 0;
+        EXPECT_EQ(JudgeVersionsEntry(c.entry, ".", version), c.outcome);
+        EXPECT_EQ(version, c.version);
+    }
+}
+
 TEST(UpdateCheck, Address) {
     EXPECT_EQ(UpdateAddress({}), "http://updates.tarnwell.example.org/versions/versions.xml");
     EXPECT_EQ(UpdateAddress({"::1", 8080}), "http://[::1]:8080/versions/versions.xml");

@@ -116,6 +116,8 @@ void VersionsDocumentTest::readsTheDocument_data() {
             "<ProductVersions><Tarnwell><Version>1.2</Version></Tarnwell></ProductVersions>");
     missing("empty Version", Product("", u));
     missing("Version that is no number", Product("1.2 beta", u));
+    missing("Version that is no number, CDATA as the URL",
+            Product("1.2 beta", "<![CDATA[" + u + "]]>"));
     missing("the product outside the namespace of ProductVersions",
             "<v:ProductVersions xmlns:v='urn:versions'><Tarnwell><Version>1.2</Version>"
             "<URL>x</URL></Tarnwell></v:ProductVersions>");

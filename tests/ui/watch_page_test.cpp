@@ -232,6 +232,15 @@ TEST_F(WatchPageTest, LogFailureIsToldOncePerRun) {
     EXPECT_NE(view_.notices[0].find("The watch goes on"), std::string::npos);
 }
 
+TEST_F(WatchPageTest, TheWorkersNoticeAboutTheWatchReachesTheWindow) {
+    view_.settings.path = Watched();
+    Page().StartWatch();
+    PageSurface& surface = Page();
+    surface.ShowWatchNotice("2 folders could not be watched");
+    EXPECT_EQ(view_.watchNotices, std::vector<std::string>{"2 folders could not be watched"});
+    EXPECT_TRUE(view_.notices.empty());
+}
+
 // A device that takes the open but no byte: what is still buffered at Stop is
 // lost, and the user hears of it once.
 TEST_F(WatchPageTest, LinesLostAtTheCloseAreTold) {
@@ -269,6 +278,21 @@ TEST(WatchPageRules, MaxLinesValue) {
     EXPECT_TRUE(IsMaxLinesInput(""));
     EXPECT_FALSE(IsMaxLinesInput("1.5"));
     EXPECT_FALSE(IsMaxLinesInput("-1"));
+}
+
+TEST(WatchPageRules, IsMaxLinesComplete) {
+    const std::pair<const char*, bool> cases[] = {
+        {"", false},
+        {"  ", false},
+        {"0", true},
+        {" 60000 ", true},
+        {"60001", false},
+        {"1.5", false},
+        {"0000000000012", true},
+        {"99999999999", false},
+    };
+    for (const auto& [text, complete] : cases)
+        EXPECT_EQ(IsMaxLinesComplete(text), complete) << text;
 }
 
 TEST(WatchPageRules, EachActivityBoxHasItsBit) {

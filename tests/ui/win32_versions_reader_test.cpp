@@ -79,5 +79,16 @@ TEST(MsxmlVersionsReader, ReadsTheProductsEntry) {
     }
 }
 
+TEST(MsxmlVersionsReader, AMalformedUrlComesWithTheVersionsText) {
+    win32::MsxmlVersionsReader reader;
+    const VersionsEntry entry = reader.Read(
+        "<ProductVersions><Tarnwell><Version>new</Version><URL><![CDATA[u]]></URL></Tarnwell>"
+        "</ProductVersions>",
+        "Tarnwell");
+    EXPECT_EQ(entry.outcome, Outcome::Malformed);
+    EXPECT_TRUE(entry.urlMalformed);
+    EXPECT_EQ(entry.version, "new");
+}
+
 }  // namespace
 }  // namespace tarnwell

@@ -217,7 +217,12 @@ VersionsEntry MsxmlVersionsReader::Read(const std::string& body, const std::stri
     if (!version) return Malformed(kElementNotSingleText);
     if (!FindChild(entry.Get(), L"URL", true, urlElement)) return {};
     const std::optional<std::string> url = SingleText(urlElement.Get());
-    if (!url) return Malformed(kElementNotSingleText);
+    if (!url) {
+        VersionsEntry entry = Malformed(kElementNotSingleText);
+        entry.urlMalformed = true;
+        entry.version = *version;
+        return entry;
+    }
 
     VersionsEntry found;
     found.outcome = VersionsEntry::Outcome::Found;
