@@ -76,7 +76,7 @@ class EndRequestListener {
 }  // namespace
 
 TarnwellApplication::TarnwellApplication(int& argc, char** argv) : QApplication(argc, argv) {
-    setApplicationName(QString::fromLatin1(AppConstants::ProductName));
+    setApplicationName(QString::fromLatin1(AppConstants::kProductName));
 }
 
 bool TarnwellApplication::notify(QObject* receiver, QEvent* event) {

@@ -72,8 +72,8 @@ TfrmAbout::TfrmAbout(QWidget* parent, UpdateServer server)
     const char* captions[] = {"Application Name :", "Version :", "Copyright :", "Website : "};
     QLabel** values[] = {&lblAppName, &lblVersion, &lblCopyRight, &lblURL};
     const char* names[] = {"lblAppName", "lblVersion", "lblCopyRight", "lblURL"};
-    // The value column starts 110 pixels in, as in the box's original dialog
-    // font; a wider font pushes it right rather than cut the captions short.
+    // The value column starts 110 pixels in, which fits the captions in an
+    // 8-point dialog font; a wider font pushes it right rather than cut them.
     const QFontMetrics metrics(dialogFont);
     int valueLeft = kValueLeft;
     for (const char* caption : captions)
@@ -93,8 +93,8 @@ TfrmAbout::TfrmAbout(QWidget* parent, UpdateServer server)
     lblURL->installEventFilter(this);
 
     // Qt's styles draw a group's frame below its title, not through it, so what
-    // lies inside "Update Details" sits lower than in the original layout and
-    // the "Updates" group is a little taller to hold it.
+    // lies inside "Update Details" sits a few pixels lower than the dialog's
+    // coordinates say and the "Updates" group is a little taller to hold it.
     grpUpdates = Placed(MakeGroup("grpUpdates", QStringLiteral("Updates"), this),
                         QRect(8, 128, 431, kUpdatesHeight));
     cmdUpdates = Placed(MakeButton("cmdUpdates", QStringLiteral("Check For Updates"), grpUpdates),
@@ -152,10 +152,10 @@ void TfrmAbout::showEvent(QShowEvent* event) {
 }
 
 void TfrmAbout::FormShow() {
-    lblVersion->setText(QString::asprintf("%1.2lf", AppConstants::VersionNumber));
-    lblAppName->setText(QString::fromLatin1(AppConstants::ProductName));
-    lblURL->setText(QString::fromLatin1(AppConstants::WebSite));
-    lblCopyRight->setText(QString::fromLatin1(AppConstants::CopyrightLine));
+    lblVersion->setText(QString::asprintf("%1.2lf", AppConstants::kVersionNumber));
+    lblAppName->setText(QString::fromLatin1(AppConstants::kProductName));
+    lblURL->setText(QString::fromLatin1(AppConstants::kWebSite));
+    lblCopyRight->setText(QString::fromLatin1(AppConstants::kCopyrightLine));
     LoadProxySettings(fAbout::ProxySettings);
 }
 
@@ -211,7 +211,7 @@ void TfrmAbout::lblURLMouseLeave() {
 
 void TfrmAbout::lblURLClick() {
     ReportFailures(
-        [this] { ShellOpen(static_cast<NativeWindowId>(winId()), AppConstants::WebSite); });
+        [this] { ShellOpen(static_cast<NativeWindowId>(winId()), AppConstants::kWebSite); });
 }
 
 void TfrmAbout::cmdDownloadClick() {

@@ -19,7 +19,7 @@ void HelpRequests::CallHelp(const std::string& file, unsigned command, std::uint
 
 void HelpRequests::DisplayHelp(std::uint16_t command, std::uint32_t data) {
     const std::string folder = services_.executableFolder ? services_.executableFolder() : "";
-    const std::string path = folder + AppConstants::HelpFileName;
+    const std::string path = folder + AppConstants::kHelpFileName;
     if ((services_.isFile && services_.isFile(path)) || helpFileWarned_) {
         switch (command) {
             case 1:

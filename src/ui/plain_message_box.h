@@ -27,7 +27,7 @@ class PlainMessageBox : public QMessageBox {
 class ProductMessageBox : public PlainMessageBox {
   public:
     ProductMessageBox(Icon icon, const QString& text, QWidget* parent = nullptr)
-        : PlainMessageBox(icon, QString::fromLatin1(AppConstants::ProductName), text,
+        : PlainMessageBox(icon, QString::fromLatin1(AppConstants::kProductName), text,
                           QMessageBox::Ok, parent) {}
 };
 

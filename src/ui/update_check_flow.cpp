@@ -73,7 +73,7 @@ void CheckForUpdates(AboutBoxView& view, VersionsReader& reader,
         fail(response.error.text);
     }
 
-    const VersionsEntry entry = reader.Read(response.body, AppConstants::ProductName);
+    const VersionsEntry entry = reader.Read(response.body, AppConstants::kProductName);
     double version = 0;
     switch (JudgeVersionsEntry(entry, decimalSeparator, version)) {
         case VersionsEntry::Outcome::Malformed:
@@ -87,7 +87,7 @@ void CheckForUpdates(AboutBoxView& view, VersionsReader& reader,
     }
 
     downloadUrl = TrimDownloadAddress(entry.url);
-    const bool newer = version > AppConstants::VersionNumber;
+    const bool newer = version > AppConstants::kVersionNumber;
     view.SetStatus2(newer ? kNewerVersionText : kUpToDateText);
     view.ShowDownload(newer);
     view.SetStatus({});

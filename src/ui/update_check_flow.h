@@ -31,7 +31,7 @@ std::string UpdateSocketErrorText(int code);
 // Where the versions document is fetched from. The program always uses the
 // default; tests point the check at a server of their own.
 struct UpdateSource {
-    std::string host = AppConstants::UpdateServerHost;
+    std::string host = AppConstants::kUpdateServerHost;
     std::uint16_t port = 80;
     // How long the whole check may take; never more than kUpdateCheckTimeLimit.
     std::chrono::milliseconds timeLimit = kUpdateCheckTimeLimit;

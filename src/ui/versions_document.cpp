@@ -104,13 +104,13 @@ VersionsReading ReadVersionsDocument(QDomDocument& document, const QByteArray& b
         case VersionsEntry::Outcome::Missing:
             return reading;
         case VersionsEntry::Outcome::Malformed:
-            reading.outcome = VersionsReading::Outcome::kMalformed;
+            reading.outcome = VersionsReading::Outcome::Malformed;
             reading.error = entry.error;
             return reading;
         case VersionsEntry::Outcome::Found:
             break;
     }
-    reading.outcome = VersionsReading::Outcome::kFound;
+    reading.outcome = VersionsReading::Outcome::Found;
     reading.version = version;
     reading.url = QString::fromLocal8Bit(entry.url);
     return reading;

@@ -32,16 +32,16 @@ class QtVersionsReader final : public VersionsReader {
 
 struct VersionsReading {
     enum class Outcome {
-        kFound,
+        Found,
         // An element the check needs is not there, or "Version" is not a number:
         // the check says "Error fetching update info" and changes nothing else.
-        kMissing,
+        Missing,
         // Not a well-formed document, or "Version" / "URL" hold something other
         // than one plain text node; `error` describes it.
-        kMalformed,
+        Malformed,
     };
 
-    Outcome outcome = Outcome::kMissing;
+    Outcome outcome = Outcome::Missing;
     std::string error;
     double version = 0;
     QString url;

@@ -220,8 +220,8 @@ void AboutBoxTest::showsTheApplicationInformation() {
     QCOMPARE(box_->windowTitle(), QStringLiteral("About"));
     QCOMPARE(Label("lblVersion")->text(), QStringLiteral("1.10"));
     QCOMPARE(Label("lblAppName")->text(), QStringLiteral("Tarnwell"));
-    QCOMPARE(Label("lblCopyRight")->text(), QString::fromLatin1(AppConstants::CopyrightLine));
-    QCOMPARE(Label("lblURL")->text(), QString::fromLatin1(AppConstants::WebSite));
+    QCOMPARE(Label("lblCopyRight")->text(), QString::fromLatin1(AppConstants::kCopyrightLine));
+    QCOMPARE(Label("lblURL")->text(), QString::fromLatin1(AppConstants::kWebSite));
     QCOMPARE(Label("lblStatus")->text(), QString());
     QCOMPARE(Label("lblStatus2")->text(), QString());
     QVERIFY(!Button("cmdDownload")->isVisible());
@@ -269,7 +269,7 @@ void AboutBoxTest::linkUnderlinesOnHoverAndOpensTheWebSite() {
     QCOMPARE(link->cursor().shape(), Qt::ArrowCursor);
 
     QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(5, 5));
-    QTRY_COMPARE(OpenedWith(), (QStringList{"1", AppConstants::WebSite}));
+    QTRY_COMPARE(OpenedWith(), (QStringList{"1", AppConstants::kWebSite}));
 }
 
 void AboutBoxTest::everyShowingLoadsTheProxySettings() {

@@ -43,13 +43,13 @@ void VersionsDocumentTest::readsTheDocument_data() {
     const QByteArray u = url.toLatin1();
     auto found = [&](const char* name, const QByteArray& body, double version, bool newer,
                      const QString& address) {
-        QTest::newRow(name) << body << Outcome::kFound << version << newer << address << QString();
+        QTest::newRow(name) << body << Outcome::Found << version << newer << address << QString();
     };
     auto missing = [](const char* name, const QByteArray& body) {
-        QTest::newRow(name) << body << Outcome::kMissing << 0.0 << false << QString() << QString();
+        QTest::newRow(name) << body << Outcome::Missing << 0.0 << false << QString() << QString();
     };
     auto malformed = [](const char* name, const QByteArray& body, const char* error) {
-        QTest::newRow(name) << body << Outcome::kMalformed << 0.0 << false << QString()
+        QTest::newRow(name) << body << Outcome::Malformed << 0.0 << false << QString()
                             << QString::fromLatin1(error);
     };
 
@@ -164,20 +164,20 @@ void VersionsDocumentTest::readsTheDocument() {
 
     QDomDocument document;
     const VersionsReading reading = ReadVersionsDocument(
-        document, body, QString::fromLatin1(tarnwell::AppConstants::ProductName), ".");
+        document, body, QString::fromLatin1(tarnwell::AppConstants::kProductName), ".");
     QCOMPARE(reading.outcome, outcome);
     QVERIFY(document.documentElement().isNull());  // released after every reading
-    if (outcome == Outcome::kMalformed) {
+    if (outcome == Outcome::Malformed) {
         QFETCH(QString, error);
         QVERIFY2(QString::fromStdString(reading.error).contains(error), reading.error.c_str());
         return;
     }
-    if (outcome != Outcome::kFound) return;
+    if (outcome != Outcome::Found) return;
     QFETCH(double, version);
     QFETCH(bool, newer);
     QFETCH(QString, url);
     QCOMPARE(reading.version, version);
-    QCOMPARE(reading.version > tarnwell::AppConstants::VersionNumber, newer);
+    QCOMPARE(reading.version > tarnwell::AppConstants::kVersionNumber, newer);
     QCOMPARE(reading.url, url);
 }
 

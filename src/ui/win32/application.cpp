@@ -37,7 +37,7 @@ HelpRequestServices ProgramHelpServices() {
     };
     services.warn = [](const std::string& text) {
         // No owner, so the program's windows stay usable while it is up.
-        ShowMessageBox(nullptr, text, AppConstants::ProductName, MB_OK | MB_ICONWARNING);
+        ShowMessageBox(nullptr, text, AppConstants::kProductName, MB_OK | MB_ICONWARNING);
     };
     return services;
 }

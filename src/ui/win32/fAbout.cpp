@@ -56,11 +56,11 @@ INT_PTR CALLBACK TfrmAbout::DialogProc(HWND dialog, UINT message, WPARAM wParam,
 
 void TfrmAbout::FormShow() {
     char version[32];
-    std::snprintf(version, sizeof version, "%1.2lf", AppConstants::VersionNumber);
+    std::snprintf(version, sizeof version, "%1.2lf", AppConstants::kVersionNumber);
     SetDlgItemTextA(window_, IDC_LBLVERSION, version);
-    SetDlgItemTextA(window_, IDC_LBLAPPNAME, AppConstants::ProductName);
-    SetDlgItemTextA(window_, IDC_LBLURL, AppConstants::WebSite);
-    SetDlgItemTextA(window_, IDC_LBLCOPYRIGHT, AppConstants::CopyrightLine);
+    SetDlgItemTextA(window_, IDC_LBLAPPNAME, AppConstants::kProductName);
+    SetDlgItemTextA(window_, IDC_LBLURL, AppConstants::kWebSite);
+    SetDlgItemTextA(window_, IDC_LBLCOPYRIGHT, AppConstants::kCopyrightLine);
     SetDlgItemTextA(window_, IDC_ABOUT_LBLSTATUS, status_.c_str());
     SetDlgItemTextA(window_, IDC_ABOUT_LBLSTATUS2, status2_.c_str());
     ShowWindow(GetDlgItem(window_, IDC_CMDDOWNLOAD), downloadShown_ ? SW_SHOW : SW_HIDE);
@@ -169,12 +169,12 @@ void TfrmAbout::cmdDownloadClick() {
         return;
     }
     // A button that does nothing would leave the user guessing.
-    ShowMessageBox(window_, RefusedDownloadAddressText(downloadUrl_), AppConstants::ProductName,
+    ShowMessageBox(window_, RefusedDownloadAddressText(downloadUrl_), AppConstants::kProductName,
                    MB_OK | MB_ICONWARNING);
 }
 
 void TfrmAbout::lblURLClick() {
-    ShellOpen(reinterpret_cast<NativeWindowId>(window_), AppConstants::WebSite);
+    ShellOpen(reinterpret_cast<NativeWindowId>(window_), AppConstants::kWebSite);
 }
 
 }  // namespace tarnwell::win32

@@ -358,7 +358,7 @@ void TfrmWatcher::ShowMessage(const std::string& text, MessageIcon icon) {
     const UINT type = MB_OK | (icon == MessageIcon::Error     ? MB_ICONERROR
                                : icon == MessageIcon::Warning ? MB_ICONWARNING
                                                               : 0u);
-    ShowMessageBox(window_, text, AppConstants::ProductName, type);
+    ShowMessageBox(window_, text, AppConstants::kProductName, type);
 }
 
 void TfrmWatcher::ShowLogFailureNotice(const std::string& text) {
@@ -366,7 +366,7 @@ void TfrmWatcher::ShowLogFailureNotice(const std::string& text) {
     logFailureBox_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_NOTICE),
                                         window_, &LogFailureProc, 0);
     if (logFailureBox_ == nullptr) return;
-    SetWindowTextA(logFailureBox_, AppConstants::ProductName);
+    SetWindowTextA(logFailureBox_, AppConstants::kProductName);
     SetDlgItemTextA(logFailureBox_, IDC_NOTICE_TEXT, text.c_str());
     AddDialogWindow(logFailureBox_);
     MessageBeep(MB_ICONWARNING);

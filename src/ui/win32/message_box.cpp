@@ -38,7 +38,7 @@ void DialogShown(HWND dialog, int templateId) {
 }
 
 void ShowErrorMessage(const std::string& message) {
-    ShowMessageBox(nullptr, ErrorDisplayText(message), AppConstants::ProductName,
+    ShowMessageBox(nullptr, ErrorDisplayText(message), AppConstants::kProductName,
                    MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }
 
