@@ -9,7 +9,7 @@
 namespace tarnwell {
 
 class UiDispatcher {
-public:
+  public:
     virtual ~UiDispatcher() = default;
 
     // Any thread. Queues `routine` to run on the user-interface thread; routines

@@ -9,7 +9,7 @@
 namespace tarnwell {
 
 class FileQueries {
-public:
+  public:
     virtual ~FileQueries() = default;
 
     // Called once before every batch: caches (account names) live at most

@@ -28,8 +28,7 @@
 namespace tarnwell {
 namespace {
 
-// The help requests of the framework beside the main window's own.
-constexpr std::uint16_t kHelpContentsCommand = 3;
+// The framework's help request that names a place on the screen.
 constexpr std::uint16_t kHelpPositionNotice = 13;
 
 void ShowWarning(const std::string& text) {

@@ -66,48 +66,78 @@ std::optional<std::string> Attribute(std::string_view tag, std::string_view name
     return std::nullopt;
 }
 
-}  // namespace
-
-std::vector<SitemapEntry> ParseSitemap(std::string_view text) {
-    std::vector<SitemapEntry> entries;
-    int depth = -1;  // the first <UL> opens depth 0
-    std::optional<SitemapEntry> open;
-    std::size_t at = 0;
+// The text inside the next tag from `at` on, comments skipped; `at` moves
+// past it. Nothing when the text ends first.
+std::optional<std::string_view> NextTag(std::string_view text, std::size_t& at) {
     while ((at = text.find('<', at)) != std::string_view::npos) {
         if (text.substr(at, 4) == "<!--") {
             const std::size_t end = text.find("-->", at);
-            if (end == std::string_view::npos) break;
+            if (end == std::string_view::npos) return std::nullopt;
             at = end + 3;
             continue;
         }
         const std::size_t end = text.find('>', at);
-        if (end == std::string_view::npos) break;
+        if (end == std::string_view::npos) return std::nullopt;
         const std::string_view tag = text.substr(at + 1, end - at - 1);
         at = end + 1;
-        std::size_t nameEnd = 0;
-        while (nameEnd < tag.size() && !std::isspace(static_cast<unsigned char>(tag[nameEnd])))
-            ++nameEnd;
-        const std::string name = Lower(tag.substr(0, nameEnd));
+        return tag;
+    }
+    return std::nullopt;
+}
+
+std::string TagName(std::string_view tag) {
+    std::size_t nameEnd = 0;
+    while (nameEnd < tag.size() && !std::isspace(static_cast<unsigned char>(tag[nameEnd])))
+        ++nameEnd;
+    return Lower(tag.substr(0, nameEnd));
+}
+
+// Collects the entries of a sitemap one tag at a time: a <UL> nests deeper, an
+// <OBJECT type="text/sitemap"> opens an entry that its <PARAM>s fill.
+class SitemapBuilder {
+  public:
+    void OnTag(std::string_view tag) {
+        const std::string name = TagName(tag);
         if (name == "ul") {
-            ++depth;
+            ++depth_;
         } else if (name == "/ul") {
-            if (depth >= 0) --depth;
+            if (depth_ >= 0) --depth_;
         } else if (name == "object") {
             if (Lower(Attribute(tag, "type").value_or("")) == "text/sitemap")
-                open = SitemapEntry{{}, {}, depth < 0 ? 0 : depth};
-        } else if (name == "param" && open) {
-            const std::string param = Lower(Attribute(tag, "name").value_or(""));
-            const std::string value = Attribute(tag, "value").value_or("");
-            // An index keyword may list several topics; the first is the one
-            // shown.
-            if (param == "name" && open->name.empty()) open->name = value;
-            if (param == "local" && open->local.empty()) open->local = value;
-        } else if (name == "/object" && open) {
-            if (!open->name.empty() || !open->local.empty()) entries.push_back(std::move(*open));
-            open.reset();
+                open_ = SitemapEntry{{}, {}, depth_ < 0 ? 0 : depth_};
+        } else if (name == "param" && open_) {
+            OnParam(tag);
+        } else if (name == "/object" && open_) {
+            if (!open_->name.empty() || !open_->local.empty())
+                entries_.push_back(std::move(*open_));
+            open_.reset();
         }
     }
-    return entries;
+
+    std::vector<SitemapEntry> Take() { return std::move(entries_); }
+
+  private:
+    void OnParam(std::string_view tag) {
+        const std::string param = Lower(Attribute(tag, "name").value_or(""));
+        const std::string value = Attribute(tag, "value").value_or("");
+        // An index keyword may list several topics; the first is the one
+        // shown.
+        if (param == "name" && open_->name.empty()) open_->name = value;
+        if (param == "local" && open_->local.empty()) open_->local = value;
+    }
+
+    std::vector<SitemapEntry> entries_;
+    int depth_ = -1;  // the first <UL> opens depth 0
+    std::optional<SitemapEntry> open_;
+};
+
+}  // namespace
+
+std::vector<SitemapEntry> ParseSitemap(std::string_view text) {
+    SitemapBuilder builder;
+    std::size_t at = 0;
+    while (const std::optional<std::string_view> tag = NextTag(text, at)) builder.OnTag(*tag);
+    return builder.Take();
 }
 
 }  // namespace tarnwell
