@@ -42,10 +42,10 @@
 
 #include "engine/result_outputs.h"
 #include "engine/time_stamp.h"
-#include "ui/fWatcher.h"
-#include "ui/max_lines_spin_box.h"
-#include "ui/qt_dispatcher.h"
-#include "ui/results_model.h"
+#include "ui/qt/fWatcher.h"
+#include "ui/qt/max_lines_spin_box.h"
+#include "ui/qt/qt_dispatcher.h"
+#include "ui/qt/results_model.h"
 #include "ui/watch_services.h"
 
 namespace tarnwell {

@@ -28,10 +28,11 @@ if [ ! -f "$commands" ]; then
     echo "check-style: $commands is missing; configure the build first" >&2
     exit 1
 fi
-# What this build compiles under src/ (CMake writes one absolute "file" a
-# line), and its compiler.
+# The C++ sources this build compiles under src/ (CMake writes one absolute
+# "file" a line; the Windows build lists its resource script too), and its
+# compiler.
 mapfile -t sources < <(sed -n 's/^ *"file": "\(.*\)",\{0,1\}$/\1/p' "$commands" |
-    grep "^$PWD/src/" | sort -u)
+    grep "^$PWD/src/.*\.cpp$" | sort -u)
 compiler=$(sed -n 's/^ *"command": "\([^ ]*\) .*/\1/p' "$commands" | head -n 1)
 if [ "${#sources[@]}" -eq 0 ]; then
     echo "check-style: no source under src/ in $commands" >&2

@@ -3,7 +3,7 @@
 #include <QDirIterator>
 #include <QIcon>
 
-#include "ui/application.h"
+#include "ui/qt/application.h"
 
 namespace {
 

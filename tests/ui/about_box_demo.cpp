@@ -13,8 +13,8 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "ui/application.h"
-#include "ui/fAbout.h"
+#include "ui/qt/application.h"
+#include "ui/qt/fAbout.h"
 
 namespace {
 

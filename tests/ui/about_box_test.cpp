@@ -26,11 +26,11 @@
 #include "platform/decimal_separator.h"
 #include "platform/user_registry.h"
 #include "ui/app_constants.h"
-#include "ui/application.h"
-#include "ui/fAbout.h"
-#include "ui/fMain.h"
-#include "ui/fProxySettings.h"
-#include "ui/qt_dispatcher.h"
+#include "ui/qt/application.h"
+#include "ui/qt/fAbout.h"
+#include "ui/qt/fMain.h"
+#include "ui/qt/fProxySettings.h"
+#include "ui/qt/qt_dispatcher.h"
 #include "ui/watch_services.h"
 
 using namespace tarnwell;

@@ -2,7 +2,7 @@
 // handler, and a whole run from start-up to the end of the run with two
 // watches going when the main window is closed.
 
-#include "ui/application.h"
+#include "ui/qt/application.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -19,7 +19,7 @@
 #include <stdexcept>
 
 #include "message_box_answerer.h"
-#include "ui/fMain.h"
+#include "ui/qt/fMain.h"
 #include "watch_test_support.h"
 
 namespace tarnwell {

@@ -1,7 +1,7 @@
 // DisplayHelp and the F1 routing against a real folder beside a fake
 // executable path, with the viewer call and the warning box recorded.
 
-#include "ui/help.h"
+#include "ui/qt/help.h"
 
 #include <QDialog>
 #include <QLineEdit>

@@ -3,7 +3,7 @@
 // and forward, and one window for the whole run however often help is asked
 // for. No outside viewer is involved.
 
-#include "ui/help_window.h"
+#include "ui/qt/help_window.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -14,9 +14,9 @@
 #include <filesystem>
 #include <string>
 
-#include "ui/chm_file.h"
-#include "ui/help.h"
-#include "ui/help_sitemap.h"
+#include "ui/qt/chm_file.h"
+#include "ui/qt/help.h"
+#include "ui/qt/help_sitemap.h"
 
 using namespace tarnwell;
 

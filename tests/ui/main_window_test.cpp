@@ -24,8 +24,8 @@
 #include <memory>
 
 #include "message_box_answerer.h"
-#include "ui/fMain.h"
-#include "ui/help.h"
+#include "ui/qt/fMain.h"
+#include "ui/qt/help.h"
 #include "watch_test_support.h"
 
 namespace tarnwell {

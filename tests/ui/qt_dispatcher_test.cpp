@@ -1,7 +1,7 @@
 // The Qt dispatcher: hand-overs served by the event loop in order, one at a
 // time, and the workers' notices as ownerless, non-modal boxes.
 
-#include "ui/qt_dispatcher.h"
+#include "ui/qt/qt_dispatcher.h"
 
 #include <QAbstractButton>
 #include <QApplication>

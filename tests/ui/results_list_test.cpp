@@ -15,9 +15,9 @@
 #include <algorithm>
 
 #include "engine/time_stamp.h"
+#include "ui/qt/results_model.h"
+#include "ui/qt/results_view.h"
 #include "ui/results_columns.h"
-#include "ui/results_model.h"
-#include "ui/results_view.h"
 
 namespace tarnwell {
 

@@ -1,7 +1,7 @@
 // The versions document: which elements count, what their text may be, the
 // namespaces and encodings, and what it does with a DOCTYPE and entities.
 
-#include "ui/versions_document.h"
+#include "ui/qt/versions_document.h"
 
 #include <QDomDocument>
 #include <QTest>

@@ -16,8 +16,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "ui/fWatcher.h"
-#include "ui/qt_dispatcher.h"
+#include "ui/qt/fWatcher.h"
+#include "ui/qt/qt_dispatcher.h"
 #include "ui/watch_services.h"
 
 namespace tarnwell::test {

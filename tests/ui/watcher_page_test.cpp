@@ -25,8 +25,8 @@
 
 #include "engine/result_outputs.h"
 #include "message_box_answerer.h"
-#include "ui/fWatcher.h"
-#include "ui/group_flow.h"
+#include "ui/qt/fWatcher.h"
+#include "ui/qt/group_flow.h"
 #include "watch_test_support.h"
 
 namespace tarnwell {

@@ -218,10 +218,10 @@ VersionsEntry MsxmlVersionsReader::Read(const std::string& body, const std::stri
     if (!FindChild(entry.Get(), L"URL", true, urlElement)) return {};
     const std::optional<std::string> url = SingleText(urlElement.Get());
     if (!url) {
-        VersionsEntry entry = Malformed(kElementNotSingleText);
-        entry.urlMalformed = true;
-        entry.version = *version;
-        return entry;
+        VersionsEntry badUrl = Malformed(kElementNotSingleText);
+        badUrl.urlMalformed = true;
+        badUrl.version = *version;
+        return badUrl;
     }
 
     VersionsEntry found;

@@ -1,4 +1,4 @@
-#include "ui/fProxySettings.h"
+#include "ui/qt/fProxySettings.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -12,8 +12,8 @@
 #include <limits>
 #include <utility>
 
-#include "ui/qt_system_text.h"
-#include "ui/qt_widgets.h"
+#include "ui/qt/qt_system_text.h"
+#include "ui/qt/qt_widgets.h"
 
 namespace tarnwell {
 namespace {

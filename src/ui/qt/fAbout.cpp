@@ -1,4 +1,4 @@
-#include "ui/fAbout.h"
+#include "ui/qt/fAbout.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,12 +18,12 @@
 #include "net/update_check.h"
 #include "platform/decimal_separator.h"
 #include "platform/shell_open.h"
-#include "ui/application.h"
-#include "ui/fProxySettings.h"
-#include "ui/plain_message_box.h"
-#include "ui/qt_system_text.h"
-#include "ui/qt_widgets.h"
-#include "ui/versions_document.h"
+#include "ui/qt/application.h"
+#include "ui/qt/fProxySettings.h"
+#include "ui/qt/plain_message_box.h"
+#include "ui/qt/qt_system_text.h"
+#include "ui/qt/qt_widgets.h"
+#include "ui/qt/versions_document.h"
 
 namespace tarnwell {
 

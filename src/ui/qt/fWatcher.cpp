@@ -1,4 +1,4 @@
-#include "ui/fWatcher.h"
+#include "ui/qt/fWatcher.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -28,15 +28,15 @@
 #include "platform/directory_reader.h"
 #include "platform/path_syntax.h"
 #include "platform/regional_settings.h"
-#include "ui/group_flow.h"
-#include "ui/max_lines_spin_box.h"
-#include "ui/plain_message_box.h"
-#include "ui/qt_system_text.h"
-#include "ui/qt_widgets.h"
+#include "ui/qt/group_flow.h"
+#include "ui/qt/max_lines_spin_box.h"
+#include "ui/qt/plain_message_box.h"
+#include "ui/qt/qt_system_text.h"
+#include "ui/qt/qt_widgets.h"
+#include "ui/qt/results_model.h"
+#include "ui/qt/results_view.h"
+#include "ui/qt/toolbar_pictures.h"
 #include "ui/results_columns.h"
-#include "ui/results_model.h"
-#include "ui/results_view.h"
-#include "ui/toolbar_pictures.h"
 
 namespace tarnwell {
 

@@ -1,4 +1,4 @@
-#include "ui/group_flow.h"
+#include "ui/qt/group_flow.h"
 
 #include <QScrollBar>
 #include <algorithm>

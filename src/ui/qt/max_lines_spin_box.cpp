@@ -1,9 +1,9 @@
-#include "ui/max_lines_spin_box.h"
+#include "ui/qt/max_lines_spin_box.h"
 
 #include <QLineEdit>
 #include <string>
 
-#include "ui/qt_system_text.h"
+#include "ui/qt/qt_system_text.h"
 #include "ui/watch_page.h"
 
 namespace tarnwell {

@@ -1,4 +1,4 @@
-#include "ui/results_view.h"
+#include "ui/qt/results_view.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

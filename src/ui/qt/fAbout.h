@@ -14,8 +14,8 @@
 #include "net/proxy_settings.h"
 #include "net/update_check.h"
 #include "ui/app_constants.h"
+#include "ui/qt/versions_document.h"
 #include "ui/update_check_flow.h"
-#include "ui/versions_document.h"
 
 class QGroupBox;
 class QLabel;

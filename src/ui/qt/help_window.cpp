@@ -1,4 +1,4 @@
-#include "ui/help_window.h"
+#include "ui/qt/help_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,8 +24,8 @@
 
 #include "help_contexts.h"
 #include "platform/shell_open.h"
-#include "ui/chm_file.h"
-#include "ui/help_sitemap.h"
+#include "ui/qt/chm_file.h"
+#include "ui/qt/help_sitemap.h"
 
 namespace tarnwell {
 namespace {

@@ -3,7 +3,7 @@
 // here they meet the program's help window and message box. F1 reaches it
 // through an application-wide event filter.
 
-#include "ui/help.h"
+#include "ui/qt/help.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -21,9 +21,9 @@
 
 #include "platform/help_viewer.h"
 #include "ui/help_requests.h"
-#include "ui/help_window.h"
 #include "ui/main_window_commands.h"
-#include "ui/plain_message_box.h"
+#include "ui/qt/help_window.h"
+#include "ui/qt/plain_message_box.h"
 
 namespace tarnwell {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/fMain.h"
+#include "ui/qt/fMain.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,12 +14,12 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "ui/fAbout.h"
-#include "ui/fProxySettings.h"
-#include "ui/help.h"
-#include "ui/page_tabs.h"
-#include "ui/qt_system_text.h"
-#include "ui/toolbar_pictures.h"
+#include "ui/qt/fAbout.h"
+#include "ui/qt/fProxySettings.h"
+#include "ui/qt/help.h"
+#include "ui/qt/page_tabs.h"
+#include "ui/qt/qt_system_text.h"
+#include "ui/qt/toolbar_pictures.h"
 
 namespace tarnwell {
 

@@ -1,4 +1,4 @@
-#include "ui/application.h"
+#include "ui/qt/application.h"
 
 #include <QMessageBox>
 #include <QSocketNotifier>
@@ -8,12 +8,12 @@
 
 #include "platform/end_requests.h"
 #include "ui/app_constants.h"
-#include "ui/fMain.h"
-#include "ui/help.h"
 #include "ui/main_window_commands.h"
-#include "ui/plain_message_box.h"
-#include "ui/qt_dispatcher.h"
-#include "ui/qt_system_text.h"
+#include "ui/qt/fMain.h"
+#include "ui/qt/help.h"
+#include "ui/qt/plain_message_box.h"
+#include "ui/qt/qt_dispatcher.h"
+#include "ui/qt/qt_system_text.h"
 #include "ui/watch_services.h"
 
 namespace tarnwell {

@@ -1,4 +1,4 @@
-#include "ui/chm_file.h"
+#include "ui/qt/chm_file.h"
 
 #include <chm_lib.h>
 

@@ -1,4 +1,4 @@
-#include "ui/page_tabs.h"
+#include "ui/qt/page_tabs.h"
 
 #include <QHelpEvent>
 #include <QToolTip>

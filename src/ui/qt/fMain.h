@@ -7,8 +7,8 @@
 #include <QList>
 #include <QMainWindow>
 
-#include "ui/fWatcher.h"
 #include "ui/main_window_commands.h"
+#include "ui/qt/fWatcher.h"
 
 class QAction;
 class QMenu;

@@ -1,4 +1,4 @@
-#include "ui/toolbar_pictures.h"
+#include "ui/qt/toolbar_pictures.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "ui/qt_widgets.h"
+#include "ui/qt/qt_widgets.h"
 
 #include <QGroupBox>
 #include <QPushButton>

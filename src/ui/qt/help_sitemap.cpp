@@ -1,4 +1,4 @@
-#include "ui/help_sitemap.h"
+#include "ui/qt/help_sitemap.h"
 
 #include <cctype>
 #include <optional>

@@ -1,11 +1,11 @@
-#include "ui/qt_dispatcher.h"
+#include "ui/qt/qt_dispatcher.h"
 
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QString>
 #include <utility>
 
-#include "ui/plain_message_box.h"
+#include "ui/qt/plain_message_box.h"
 
 namespace tarnwell {
 

@@ -1,4 +1,4 @@
-#include "ui/results_model.h"
+#include "ui/qt/results_model.h"
 
 #include <utility>
 

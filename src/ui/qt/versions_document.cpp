@@ -1,4 +1,4 @@
-#include "ui/versions_document.h"
+#include "ui/qt/versions_document.h"
 
 #include <QDomDocument>
 #include <QDomElement>
@@ -6,7 +6,7 @@
 #include <QDomNodeList>
 
 #include "net/update_check.h"
-#include "ui/qt_system_text.h"
+#include "ui/qt/qt_system_text.h"
 
 namespace tarnwell {
 namespace {
