@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     # build
     build-essential cmake ninja-build pkg-config googletest libgtest-dev
+    # the house style check (scripts/check-style.sh)
+    clang-format clang-tidy
     # the windows
     qt6-base-dev qt6-base-dev-tools libgl-dev
     # the About box opens its web site and the download address with xdg-open

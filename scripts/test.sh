@@ -4,7 +4,8 @@
 #   2. the engine, platform and worker again under AddressSanitizer and
 #      ThreadSanitizer;
 #   3. the fuzz targets, each for a bounded time (clang, libFuzzer);
-#   4. the Windows build (mingw-w64) and its tests under Wine.
+#   4. the Windows build (mingw-w64) and its tests under Wine;
+#   5. the house style: clang-format and clang-tidy over both builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -39,7 +40,9 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build build-fuzz -j "$jobs"
 ctest --test-dir build-fuzz --output-on-failure -j "$jobs" -L fuzz
 
-if [ -x scripts/test-wine.sh ]; then
-    stage "Windows build under Wine"
-    scripts/test-wine.sh
-fi
+stage "Windows build under Wine"
+scripts/test-wine.sh
+
+stage "house style"
+scripts/check-style.sh build
+scripts/check-style.sh build-win
