@@ -36,8 +36,11 @@ fi
 
 build="$root/build-bench"
 if [ ! -f "$build/CMakeCache.txt" ]; then
+    launcher=()
+    command -v ccache >/dev/null &&
+        launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DTARNWELL_BUILD_TESTS=OFF >/dev/null
+        -DTARNWELL_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
 fi
 cmake --build "$build" -j2 --target tarnwell_bench tarnwell_burst >/dev/null
 driver="$build/bench/tarnwell_bench"
