@@ -52,6 +52,15 @@ void ProcessChangeBatch(const std::byte* buffer, std::size_t size, std::size_t& 
     services.files.BeginBatch();
 
     PageSurface& page = target.OwnerPage;
+    // Nothing is painted while a hand-over runs, so the page may show the
+    // whole batch in one step at its end; also when a record raises.
+    struct PageBatch {
+        PageSurface& page;
+        explicit PageBatch(PageSurface& p) : page(p) { page.BeginBatch(); }
+        ~PageBatch() { page.EndBatch(); }
+        PageBatch(const PageBatch&) = delete;
+        PageBatch& operator=(const PageBatch&) = delete;
+    } batch(page);
     FileNameMatcher matcher(target.Mask, false, services.text);
     NotifyRecordCursor cursor(buffer, size, currentRecord);
 

@@ -9,8 +9,11 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "engine/page_surface.h"
 #include "engine/process_changes.h"
@@ -80,6 +83,8 @@ class TfrmWatcher : public QWidget, public PageSurface {
     void SetChangeCountText(const std::string& text) override;
     void LogWriteFailed(int errorNumber) override;
     void ShowWatchNotice(const std::string& text) override;
+    void BeginBatch() override;
+    void EndBatch() override;
 
   public slots:
     void cmdBrowseClick();
@@ -142,6 +147,11 @@ class TfrmWatcher : public QWidget, public PageSurface {
     QRadioButton* optTab = nullptr;
 
     ResultsModel* results_ = nullptr;
+    // What a batch leaves to its end: the count label's last text and the
+    // row to scroll to.
+    int batchDepth_ = 0;
+    std::optional<std::string> pendingCount_;
+    std::optional<std::uint64_t> pendingScroll_;
     ResultsView* lvwResults = nullptr;
     QTimer* Timer1 = nullptr;
 };

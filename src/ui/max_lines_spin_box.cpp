@@ -33,10 +33,16 @@ MaxLinesSpinBox::MaxLinesSpinBox(QWidget* parent) : QSpinBox(parent) {
     setWrapping(false);
     setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
     setKeyboardTracking(true);
+    readValue_ = ValueOf(readText_);
 }
 
 int MaxLinesSpinBox::CurrentValue() const {
-    return ValueOf(lineEdit()->text());
+    const QString text = lineEdit()->text();
+    if (text != readText_) {
+        readValue_ = ValueOf(text);
+        readText_ = text;
+    }
+    return readValue_;
 }
 
 QValidator::State MaxLinesSpinBox::validate(QString& input, int& /*pos*/) const {
