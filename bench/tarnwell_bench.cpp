@@ -212,6 +212,30 @@ int InotifyWatchCount() {
     return count;
 }
 
+// The threads of this process, by id.
+std::vector<std::string> ThreadIds() {
+    std::vector<std::string> ids;
+    DIR* dir = ::opendir("/proc/self/task");
+    if (dir == nullptr) return ids;
+    while (const dirent* entry = ::readdir(dir))
+        if (entry->d_name[0] != '.') ids.emplace_back(entry->d_name);
+    ::closedir(dir);
+    return ids;
+}
+
+// Whether one of `threads` waits in poll(2): the worker does once its first
+// read has set up its watches and nothing has come yet. Cheap to ask, unlike
+// the watch count, which costs the kernel a line per watch and would slow a
+// big tree's set-up if asked every few milliseconds.
+bool AnyWaitsInPoll(const std::vector<std::string>& threads) {
+    for (const std::string& id : threads) {
+        std::ifstream syscall("/proc/self/task/" + id + "/syscall");
+        long number = -1;
+        if (syscall >> number && (number == 7 || number == 271)) return true;  // poll, ppoll
+    }
+    return false;
+}
+
 // The folders the first read watches: the folder itself, and with the subtree
 // every folder below it (links are not followed, as the directory read does).
 int FoldersToWatch(const std::string& folder, bool subtree) {
@@ -528,9 +552,10 @@ int RunWatch(const Options& options) {
     int lastWatchCount = -1;
     auto lastWatchChange = startedAt;
     QTimer readyPoll;
-    // Reading the watch count costs the kernel a line per watch: a big tree
-    // is looked at less often, or the looking would slow its own set-up.
-    readyPoll.setInterval(std::clamp(foldersToWatch / 4000, 1, 25));
+    readyPoll.setInterval(1);
+    // The worker's thread is the one that comes with the page's Start.
+    const std::vector<std::string> threadsBefore = ThreadIds();
+    std::vector<std::string> workerThreads;
     QObject::connect(&readyPoll, &QTimer::timeout, [&] {
         if (!page.Worker() || page.Worker()->Ended) {
             readyPoll.stop();
@@ -538,7 +563,18 @@ int RunWatch(const Options& options) {
             return;
         }
         const auto now = std::chrono::steady_clock::now();
-        const int watches = InotifyWatchCount();
+        if (workerThreads.empty()) {
+            for (std::string& id : ThreadIds())
+                if (std::find(threadsBefore.begin(), threadsBefore.end(), id) ==
+                    threadsBefore.end())
+                    workerThreads.push_back(std::move(id));
+        }
+        // Without a thread of its own to look at, the count is all there is.
+        const bool waiting = workerThreads.empty() || AnyWaitsInPoll(workerThreads);
+        // Counting a big tree's watches takes a while itself: the set-up was
+        // over when the worker was seen waiting.
+        const double seenAt = EpochSeconds();
+        const int watches = waiting ? InotifyWatchCount() : std::max(lastWatchCount, 0);
         if (watches != lastWatchCount) {
             lastWatchCount = watches;
             lastWatchChange = now;
@@ -550,7 +586,7 @@ int RunWatch(const Options& options) {
                 std::fprintf(stderr, "tarnwell_bench: only %d of %d folders are watched\n", watches,
                              foldersToWatch);
             ready = true;
-            readyAt = EpochSeconds();
+            readyAt = seenAt;
             cpuAtReady = CpuSeconds();
             rssAtReady = ResidentMegabytes();
             std::fprintf(stderr, "ready\n");
