@@ -16,6 +16,7 @@
 
 #include "ui/fAbout.h"
 #include "ui/fProxySettings.h"
+#include "ui/frame_pacer.h"
 #include "ui/help.h"
 #include "ui/page_tabs.h"
 #include "ui/toolbar_pictures.h"
@@ -64,6 +65,8 @@ TfrmMain::TfrmMain(WatchContext context, QWidget* parent) : QMainWindow(parent),
         previous->setObjectName(QStringLiteral("PreviousPageShortcut"));
         connect(previous, &QShortcut::activated, this, [this] { StepPage(-1); });
     }
+
+    new FramePacer(this);
 
     frmAbout = new TfrmAbout(this);
     frmProxySettings = new TfrmProxySettings(this);
