@@ -252,6 +252,8 @@ void TfrmWatcher::BuildControls() {
                                  2 * lvwResults->frameWidth());
     lvwResults->setModel(results_);
     connect(results_, &ResultsModel::RowToShow, lvwResults, &ResultsView::ShowRowWhole);
+    results_->SetFirstRowsHeld(
+        [view = lvwResults](int rows) { return view->HoldsFirstRows(rows); });
     // The stamps are written with the run's settings, so they are measured
     // with them too; the owner shown most is the user's own, as of the home folder.
     lvwResults->FitColumns(

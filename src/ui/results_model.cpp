@@ -130,16 +130,21 @@ void ResultsModel::Publish() {
         // row's removal itself (it moves the current row on, drops the
         // selection with a signal), and an editor in a one-row change would
         // be refilled: those take the real removal.
-        bool inPlace = std::min(shown, final) >= 2;
+        bool inPlace = std::min(shown, final) >= 2 &&
+                       !(firstRowsHeld_ && firstRowsHeld_(static_cast<int>(gone)));
         const QModelIndexList from = inPlace ? persistentIndexList() : QModelIndexList();
         QModelIndexList to;
         to.reserve(from.size());
         for (const QModelIndex& held : from) {
-            if (static_cast<std::size_t>(held.row()) < gone) {
+            if (static_cast<std::size_t>(held.row()) >= gone) {
+                to.append(index(held.row() - static_cast<int>(gone), held.column()));
+            } else if (firstRowsHeld_) {
+                // Such as the row under the mouse: it goes, as with a removal.
+                to.append(QModelIndex());
+            } else {
                 inPlace = false;
                 break;
             }
-            to.append(index(held.row() - static_cast<int>(gone), held.column()));
         }
         if (inPlace) {
             Drop(removed_);

@@ -17,6 +17,7 @@
 #include <QStringList>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -66,6 +67,12 @@ class ResultsModel : public QAbstractTableModel {
     void BeginBatch();
     void EndBatch(std::optional<std::uint64_t> showRow = std::nullopt);
 
+    // Tells whether a view answers the removal of the first `rows` rows
+    // itself (it moves its current row on, drops a selection with a signal,
+    // closes an editor): those removals are made one by one, as the steps
+    // made them. Without it, any index held on such a row counts.
+    void SetFirstRowsHeld(std::function<bool(int rows)> held) { firstRowsHeld_ = std::move(held); }
+
   signals:
     // Every new row, at once, with its index among Count rows: a row that
     // comes and goes within one batch never reaches a view, so rowsInserted
@@ -94,6 +101,7 @@ class ResultsModel : public QAbstractTableModel {
     std::uint64_t removedTotal_ = 0;  // rows the page has let go of since the start
     int batchDepth_ = 0;
     std::optional<std::uint64_t> showRow_;
+    std::function<bool(int rows)> firstRowsHeld_;
 };
 
 }  // namespace tarnwell
