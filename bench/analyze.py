@@ -225,6 +225,19 @@ def table(results_jsonl):
     rows = [json.loads(l) for l in open(results_jsonl) if l.strip()]
     out = []
     runs = [r for r in rows if r.get("kind") == "run"]
+    if runs:
+        run_tables(runs, out)
+    tree_and_extra_tables(rows, out)
+    print("\n".join(out))
+
+
+def ratio(a, b):
+    if a is None or b is None or b == 0:
+        return "-"
+    return f"{a / b:.2f}"
+
+
+def run_tables(runs, out):
     out.append("| scenario | peer | reported / expected | overflows | burst s | "
                "s to last report | lag s | CPU s | CPU us/change | peak MB |")
     out.append("|---|---|---|---|---|---|---|---|---|---|")
@@ -247,11 +260,6 @@ def table(results_jsonl):
     by = {}
     for r in runs:
         by.setdefault(r["scenario"], {})[r["peer"]] = r
-
-    def ratio(a, b):
-        if a is None or b is None or b == 0:
-            return "-"
-        return f"{a / b:.2f}"
 
     for scenario, peers in by.items():
         t = peers.get("tarnwell")
@@ -280,6 +288,9 @@ def table(results_jsonl):
             out.append(f"| {r['scenario']} | {'shown' if r.get('shown') else 'not shown'} | "
                        f"{fmt(r['ui_gap_p50_ms'], 1)} | {fmt(r['ui_gap_p99_ms'], 1)} | "
                        f"{fmt(r['ui_gap_max_ms'], 1)} | {fmt(r['handover_max_ms'], 1)} |")
+
+
+def tree_and_extra_tables(rows, out):
     trees = [r for r in rows if r.get("kind") == "tree"]
     if trees:
         out.append("")
@@ -338,7 +349,6 @@ def table(results_jsonl):
             elif r["kind"] == "idle":
                 out.append(f"| idle {r.get('seconds', 10)} s, nothing changing | CPU "
                            f"{r['cpu_after_ready_s'] * 1000:.1f} ms |")
-    print("\n".join(out))
 
 
 def main(argv):
