@@ -7,7 +7,7 @@
 #
 #   bench/profile.sh [--files N] [--show] [--rate OPS] [OUT_DIR]
 #
-# Writes OUT_DIR/callgrind.out (default bench/results/profile) and prints the
+# Writes OUT_DIR/callgrind.out (default $TMPDIR/tarnwell-profile) and prints the
 # instructions per reported change and the top functions, inclusive and self.
 # The burst stays below the kernel's queue (16384 events), so the slowness of
 # the run under callgrind costs no overflow.
@@ -18,7 +18,7 @@ root=$(dirname "$here")
 files=2000
 show=()
 rate=()
-out="$here/results/profile"
+out="${TMPDIR:-/tmp}/tarnwell-profile"
 while [ $# -gt 0 ]; do
     case $1 in
     --files) files=$2 && shift ;;
