@@ -45,6 +45,35 @@ class TimeStampText {
     bool built_ = false;
 };
 
+// A page's batch that ends however the routine is left, also by an error.
+class PageBatch {
+  public:
+    explicit PageBatch(PageSurface& page) : page_(page) { page_.BeginBatch(); }
+    ~PageBatch() { page_.EndBatch(); }
+    PageBatch(const PageBatch&) = delete;
+    PageBatch& operator=(const PageBatch&) = delete;
+
+  private:
+    PageSurface& page_;
+};
+
+// The count stops at its largest value instead of wrapping.
+void CountChange(std::int32_t& count) {
+    if (count < std::numeric_limits<std::int32_t>::max()) ++count;
+}
+
+void WriteLogLineOrTell(BatchTarget& target, const std::string& timeStamp,
+                        const ChangeRecord& record) {
+    errno = 0;
+    if (WriteLogLine(target.LogFile, target.LogFormat, timeStamp, record) || target.LogFailed)
+        return;
+    const int error = errno != 0 ? errno : EIO;
+    // Told once per run: a full disk would otherwise raise one message per
+    // change while the watch goes on.
+    target.LogFailed = true;
+    target.OwnerPage.LogWriteFailed(error);
+}
+
 }  // namespace
 
 void ProcessChangeBatch(const std::byte* buffer, std::size_t size, std::size_t& currentRecord,
@@ -53,14 +82,8 @@ void ProcessChangeBatch(const std::byte* buffer, std::size_t size, std::size_t& 
 
     PageSurface& page = target.OwnerPage;
     // Nothing is painted while a hand-over runs, so the page may show the
-    // whole batch in one step at its end; also when a record raises.
-    struct PageBatch {
-        PageSurface& page;
-        explicit PageBatch(PageSurface& p) : page(p) { page.BeginBatch(); }
-        ~PageBatch() { page.EndBatch(); }
-        PageBatch(const PageBatch&) = delete;
-        PageBatch& operator=(const PageBatch&) = delete;
-    } batch(page);
+    // whole batch in one step at its end.
+    const PageBatch batch(page);
     FileNameMatcher matcher(target.Mask, false, services.text);
     NotifyRecordCursor cursor(buffer, size, currentRecord);
 
@@ -88,9 +111,7 @@ void ProcessChangeBatch(const std::byte* buffer, std::size_t size, std::size_t& 
         // would make a lost change silent.
         const bool isMark = view.Action == 0;
         if (isMark || matcher.Matches(record.RelativeName)) {
-            if (target.ChangeCount < std::numeric_limits<std::int32_t>::max()) {
-                ++target.ChangeCount;
-            }
+            CountChange(target.ChangeCount);
             record.Action = view.Action;
             record.ActionWord = ActionWord(view.Action);
             AssignFullPath(record.FullPath, target.Directory, record.RelativeName, services.syntax);
@@ -115,16 +136,7 @@ void ProcessChangeBatch(const std::byte* buffer, std::size_t size, std::size_t& 
                 AddResultRow(page, stamp.For(services.clock()), record);
             }
             if (target.OutputToFile != 0) {
-                const std::string& logStamp = stamp.For(services.clock());
-                errno = 0;
-                if (!WriteLogLine(target.LogFile, target.LogFormat, logStamp, record) &&
-                    !target.LogFailed) {
-                    const int error = errno != 0 ? errno : EIO;
-                    // Told once per run: a full disk would otherwise raise one
-                    // message per change while the watch goes on.
-                    target.LogFailed = true;
-                    page.LogWriteFailed(error);
-                }
+                WriteLogLineOrTell(target, stamp.For(services.clock()), record);
             }
             ShowChangeCount(page, target.ChangeCount);
         }
