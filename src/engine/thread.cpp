@@ -43,7 +43,7 @@ void CProcessThread::Execute() {
     // that follow each other are spaced by a few milliseconds instead, while
     // the system keeps recording, so they come with what has gathered. A
     // change after a quiet spell is read at once.
-    constexpr auto kGatherTime = std::chrono::milliseconds(2);
+    constexpr auto kGatherTime = std::chrono::milliseconds(5);
     std::chrono::steady_clock::time_point lastRead;
     while (!Terminated()) {
         const auto sinceLastRead = std::chrono::steady_clock::now() - lastRead;
