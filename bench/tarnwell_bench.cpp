@@ -41,6 +41,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -186,12 +187,36 @@ double ResidentMegabytes() {
     return 0;
 }
 
-// p in [0, 1] of an unsorted list; 0 for an empty one.
-double Quantile(std::vector<double> values, double p) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    return values[static_cast<std::size_t>(p * static_cast<double>(values.size() - 1))];
-}
+// Durations in milliseconds, counted in 0.1 ms steps up to 10 s: a run of
+// any length keeps the same few kilobytes, so a long run's memory is the
+// program's own and not its measurement's.
+class Histogram {
+  public:
+    void Add(double ms) {
+        const auto step = static_cast<std::size_t>(std::max(ms, 0.0) * 10.0);
+        ++counts_[std::min(step, counts_.size() - 1)];
+        ++total_;
+        max_ = std::max(max_, ms);
+    }
+    std::size_t Total() const { return total_; }
+    double Max() const { return max_; }
+    // p in [0, 1], to the step; 0 when empty.
+    double Quantile(double p) const {
+        if (total_ == 0) return 0;
+        const auto rank = static_cast<std::size_t>(p * static_cast<double>(total_ - 1));
+        std::size_t seen = 0;
+        for (std::size_t step = 0; step < counts_.size(); ++step) {
+            seen += counts_[step];
+            if (seen > rank) return std::min(static_cast<double>(step) / 10.0 + 0.05, max_);
+        }
+        return max_;
+    }
+
+  private:
+    std::vector<std::uint32_t> counts_ = std::vector<std::uint32_t>(100000);
+    std::size_t total_ = 0;
+    double max_ = 0;
+};
 
 // The inotify watches this process holds, from /proc: the directory read adds
 // them inside the worker's first read, and the kernel records changes for a
@@ -478,7 +503,34 @@ int RunWatch(const Options& options) {
     // Hand-overs that made a report, by when they began and how long they took.
     double serveBegan = 0;
     double firstServeBegan = 0;
-    std::vector<double> handOverMs;
+    Histogram handOverMs;
+
+    // The gaps that began while changes were being reported count: from the
+    // start of the first hand-over that reported to the last report. Gaps
+    // wait in `pending` until a report shows they fall inside.
+    Histogram gapsMs;
+    struct Gap {
+        double start;
+        double ms;
+    };
+    std::deque<Gap> pending;
+    double lastTick = 0;
+    const auto commitPending = [&](double until) {
+        for (const Gap& gap : pending)
+            if (gap.start >= firstServeBegan - 0.010 && gap.start <= until) gapsMs.Add(gap.ms);
+        pending.clear();
+    };
+    QTimer gapTimer;
+    gapTimer.setTimerType(Qt::PreciseTimer);
+    gapTimer.setInterval(10);
+    QObject::connect(&gapTimer, &QTimer::timeout, [&] {
+        const double now = EpochSeconds();
+        if (lastTick > 0) pending.push_back(Gap{lastTick, (now - lastTick) * 1000.0});
+        lastTick = now;
+        // Before the first report only the last moment can still count.
+        while (firstReport == 0 && !pending.empty() && now - pending.front().start > 1.0)
+            pending.pop_front();
+    });
     dispatcher.beforeServe = [&] {
         countBefore = page.Worker() ? page.Worker()->ChangeCount : 0;
         serveBegan = EpochSeconds();
@@ -499,17 +551,13 @@ int RunWatch(const Options& options) {
                 firstReport = lastReport;
                 firstServeBegan = serveBegan;
             }
-            handOverMs.push_back((lastReport - serveBegan) * 1000.0);
+            handOverMs.Add((lastReport - serveBegan) * 1000.0);
+            commitPending(lastReport);
             idle.start();
         }
     };
 
     // The user-interface thread's availability: when a 10 ms timer ticked.
-    std::vector<double> ticks;
-    QTimer gapTimer;
-    gapTimer.setTimerType(Qt::PreciseTimer);
-    gapTimer.setInterval(10);
-    QObject::connect(&gapTimer, &QTimer::timeout, [&] { ticks.push_back(EpochSeconds()); });
 
     // A long run tells how it goes while it goes: one JSON line on standard
     // error every --progress-ms.
@@ -614,12 +662,7 @@ int RunWatch(const Options& options) {
     gapTimer.stop();
     progress.stop();
 
-    // The gaps that began while changes were being reported: from the start
-    // of the first hand-over that reported to the last report.
-    std::vector<double> gapsMs;
-    for (std::size_t i = 1; i < ticks.size(); ++i)
-        if (ticks[i - 1] >= firstServeBegan - 0.010 && ticks[i - 1] <= lastReport)
-            gapsMs.push_back((ticks[i] - ticks[i - 1]) * 1000.0);
+    if (firstReport > 0) commitPending(lastReport);
 
     const int rows = model->rowCount();
     const double stoppedAt = EpochSeconds();
@@ -640,10 +683,8 @@ int RunWatch(const Options& options) {
         logCount.lines, dispatcher.posted.load(), overflowRows, logCount.overflows, readyAt,
         firstReport, lastReport, stoppedAt, cpu, ready ? cpu - cpuAtReady : 0.0, PeakMegabytes(),
         startedAtEpoch, rssAtReady, foldersToWatch, options.show ? "true" : "false",
-        handOverMs.size(),
-        handOverMs.empty() ? 0.0 : *std::max_element(handOverMs.begin(), handOverMs.end()),
-        Quantile(handOverMs, 0.99), gapsMs.size(), Quantile(gapsMs, 0.5), Quantile(gapsMs, 0.99),
-        gapsMs.empty() ? 0.0 : *std::max_element(gapsMs.begin(), gapsMs.end()));
+        handOverMs.Total(), handOverMs.Max(), handOverMs.Quantile(0.99), gapsMs.Total(),
+        gapsMs.Quantile(0.5), gapsMs.Quantile(0.99), gapsMs.Max());
     std::fflush(stdout);
     return ready ? 0 : 1;
 }

@@ -42,12 +42,16 @@ void CProcessThread::Execute() {
     // read would return with one or two of them and pay all of that: reads
     // that follow each other are spaced by a few milliseconds instead, while
     // the system keeps recording, so they come with what has gathered. A
-    // change after a quiet spell is read at once.
+    // change after a quiet spell is read at once, and so is the next read
+    // after one that came back well filled: a burst has more waiting, and
+    // spacing its reads would only make it wait.
     constexpr auto kGatherTime = std::chrono::milliseconds(5);
     std::chrono::steady_clock::time_point lastRead;
+    bool trickling = false;
     while (!Terminated()) {
         const auto sinceLastRead = std::chrono::steady_clock::now() - lastRead;
-        if (sinceLastRead < kGatherTime && !WaitUnlessTerminated(kGatherTime - sinceLastRead))
+        if (trickling && sinceLastRead < kGatherTime &&
+            !WaitUnlessTerminated(kGatherTime - sinceLastRead))
             return;
         buffer.fill(std::byte{0});
         const ReadOutcome outcome =
@@ -74,6 +78,8 @@ void CProcessThread::Execute() {
         // The buffer dies with this call; nothing may keep pointing into it.
         ChangeBuffer = nullptr;
         if (!handedOver) return;
+        // The batch leaves CurrentRecord at its last record.
+        trickling = CurrentRecord < kChangeBufferSize / 2;
     }
 }
 
