@@ -138,7 +138,14 @@ def run(peer, ops_log, output, burst_json, driver_json=None):
         last = driver["last_report"]
         result.update(
             cpu_s=round(driver["cpu_s"], 3),
+            # Start-up (the toolkit, the window) is no cost of the changes.
+            cpu_after_ready_s=round(driver["cpu_after_ready_s"], 4),
             peak_mb=driver["peak_mb"],
+            shown=driver.get("shown", False),
+            ui_gap_p50_ms=driver.get("ui_gap_p50_ms"),
+            ui_gap_p99_ms=driver.get("ui_gap_p99_ms"),
+            ui_gap_max_ms=driver.get("ui_gap_max_ms"),
+            handover_max_ms=driver.get("handover_max_ms"),
             changes_counted=driver["changes"],
             log_lines=driver["log_lines"],
             rows=driver["rows"],
@@ -204,13 +211,36 @@ def lag(r):
     return r["to_last_report_s"] - r["burst_s"]
 
 
+def cpu_per_change_us(r):
+    """CPU microseconds per reported change: Tarnwell's from ready on, a
+    peer's over its whole run (its start-up is a few milliseconds)."""
+    cpu = r.get("cpu_after_ready_s", r.get("cpu_s"))
+    changes = r.get("reported") or r.get("changes")
+    if cpu is None or not changes:
+        return None
+    return cpu / changes * 1e6
+
+
 def table(results_jsonl):
     rows = [json.loads(l) for l in open(results_jsonl) if l.strip()]
     out = []
     runs = [r for r in rows if r.get("kind") == "run"]
+    if runs:
+        run_tables(runs, out)
+    tree_and_extra_tables(rows, out)
+    print("\n".join(out))
+
+
+def ratio(a, b):
+    if a is None or b is None or b == 0:
+        return "-"
+    return f"{a / b:.2f}"
+
+
+def run_tables(runs, out):
     out.append("| scenario | peer | reported / expected | overflows | burst s | "
-               "s to last report | lag s | CPU s | peak MB |")
-    out.append("|---|---|---|---|---|---|---|---|---|")
+               "s to last report | lag s | CPU s | CPU us/change | peak MB |")
+    out.append("|---|---|---|---|---|---|---|---|---|---|")
     for r in runs:
         out.append(
             f"| {r['scenario']} | {r['peer']} | {r['reported']} / {r['expected']}"
@@ -218,11 +248,11 @@ def table(results_jsonl):
             f"{r['overflows']}"
             f"{' (ended by itself, status ' + str(r['exited_early']) + ')' if 'exited_early' in r else ''}"
             f" | {fmt(r['burst_s'], 3)} | {fmt(r['to_last_report_s'], 3)} | "
-            f"{fmt(lag(r), 3)} | {fmt(r['cpu_s'])} | "
+            f"{fmt(lag(r), 3)} | {fmt(r['cpu_s'])} | {fmt(cpu_per_change_us(r))} | "
             f"{fmt(r['peak_mb'], 1)} |")
     out.append("")
-    out.append("Tarnwell's ratios (time to last report, CPU, peak memory; below 1.0 is "
-               "better than the peer):")
+    out.append("Tarnwell's ratios (time to last report, CPU per reported change, peak "
+               "memory; below 1.0 is better than the peer):")
     out.append("")
     out.append("| scenario | vs inotifywait: time / CPU / memory | "
                "vs fswatch: time / CPU / memory |")
@@ -230,11 +260,6 @@ def table(results_jsonl):
     by = {}
     for r in runs:
         by.setdefault(r["scenario"], {})[r["peer"]] = r
-
-    def ratio(a, b):
-        if a is None or b is None or b == 0:
-            return "-"
-        return f"{a / b:.2f}"
 
     for scenario, peers in by.items():
         t = peers.get("tarnwell")
@@ -246,10 +271,48 @@ def table(results_jsonl):
             if not p:
                 cells.append("-")
                 continue
-            cells.append(" / ".join(ratio(t[k], p[k])
-                                    for k in ("to_last_report_s", "cpu_s", "peak_mb")))
+            cells.append(" / ".join([ratio(t["to_last_report_s"], p["to_last_report_s"]),
+                                     ratio(cpu_per_change_us(t), cpu_per_change_us(p)),
+                                     ratio(t["peak_mb"], p["peak_mb"])]))
         out.append(f"| {scenario} | {cells[0]} | {cells[1]} |")
-    extras = [r for r in rows if r.get("kind") in ("latency", "memory", "idle")]
+    shown = [r for r in runs if r.get("peer") == "tarnwell" and r.get("ui_gap_p99_ms") is not None]
+    if shown:
+        out.append("")
+        out.append("The user-interface thread while changes come in (gaps between the ticks "
+                   "of a 10 ms timer; the longest hand-over):")
+        out.append("")
+        out.append("| scenario | window | gap p50 ms | gap p99 ms | gap max ms | "
+                   "longest hand-over ms |")
+        out.append("|---|---|---|---|---|---|")
+        for r in shown:
+            out.append(f"| {r['scenario']} | {'shown' if r.get('shown') else 'not shown'} | "
+                       f"{fmt(r['ui_gap_p50_ms'], 1)} | {fmt(r['ui_gap_p99_ms'], 1)} | "
+                       f"{fmt(r['ui_gap_max_ms'], 1)} | {fmt(r['handover_max_ms'], 1)} |")
+
+
+def tree_and_extra_tables(rows, out):
+    trees = [r for r in rows if r.get("kind") == "tree"]
+    if trees:
+        out.append("")
+        out.append("Setting up a subtree watch (/dev/shm; memory is resident memory once ready, "
+                   "per folder beyond a watch of a lone folder):")
+        out.append("")
+        out.append("| folders | peer | watched | ready s | MB | KB per folder | "
+                   "ready vs inotifywait |")
+        out.append("|---|---|---|---|---|---|---|")
+        base = {r["peer"]: r for r in trees if r["folders"] == 0}
+        ready = {(r["folders"], r["peer"]): r["ready_s"] for r in trees}
+        for r in trees:
+            if r["folders"] == 0:
+                continue
+            b = base.get(r["peer"])
+            per = ((r["rss_mb"] - b["rss_mb"]) * 1024 / r["folders"]) if b else None
+            vs = ratio(r["ready_s"], ready.get((r["folders"], "inotifywait"))) \
+                if r["peer"] == "tarnwell" else "-"
+            out.append(f"| {r['folders']} | {r['peer']} | {r['watched']} | "
+                       f"{fmt(r['ready_s'], 3)} | {fmt(r['rss_mb'], 1)} | {fmt(per, 2)} | {vs} |")
+    extras = [r for r in rows if r.get("kind") in ("latency", "memory", "idle", "soak")]
+    trickle = {r["peer"]: r for r in rows if r.get("kind") == "latency"}
     if extras:
         out.append("")
         out.append("| measurement | result |")
@@ -260,7 +323,13 @@ def table(results_jsonl):
                            f"ops/s (achieved {r.get('achieved_rate', '-')}; {r['latency_samples']} "
                            f"rows) | median {fmt(r.get('latency_median_ms'), 2)} ms, p99 "
                            f"{fmt(r.get('latency_p99_ms'), 2)} ms, max "
-                           f"{fmt(r.get('latency_max_ms'), 2)} ms |")
+                           f"{fmt(r.get('latency_max_ms'), 2)} ms"
+                           + (f"; CPU {fmt(cpu_per_change_us(r))} us/change" if r.get("cpu_s") else "")
+                           + (f" ({ratio(cpu_per_change_us(r), cpu_per_change_us(trickle['inotifywait']))}"
+                              f" of inotifywait's)"
+                              if r.get("cpu_s") and r["peer"] != "inotifywait"
+                              and trickle.get("inotifywait", {}).get("cpu_s") else "")
+                           + " |")
             elif r["kind"] == "memory":
                 out.append(f"| {r['rows']} rows, one more a millisecond for "
                            f"{r.get('seconds', 10)} s ({r['appends']} appends) | peak "
@@ -268,10 +337,18 @@ def table(results_jsonl):
                            f"{fmt(r['append_trim_median_us'])} us, p99 "
                            f"{fmt(r['append_trim_p99_us'])} us, max "
                            f"{fmt(r['append_trim_max_us'])} us |")
+            elif r["kind"] == "soak":
+                out.append(f"| {r['seconds']} s at 1000 changes a second, window shown, CSV log | "
+                           f"{r['changes']} / {r['expected']} changes, {r['log_lines']} log lines, "
+                           f"{r['overflow_log_lines']} overflows; resident "
+                           f"{fmt(r['rss_mb_after_first_minute'], 1)} MB after the first minute, "
+                           f"{fmt(r['rss_mb_at_end'], 1)} MB at the end; CPU per change by tenth "
+                           f"{', '.join(fmt(x) for x in r['cpu_us_per_change_by_tenth'])} us; "
+                           f"gap p99 {fmt(r['ui_gap_p99_ms'], 1)} ms, max "
+                           f"{fmt(r['ui_gap_max_ms'], 1)} ms |")
             elif r["kind"] == "idle":
                 out.append(f"| idle {r.get('seconds', 10)} s, nothing changing | CPU "
                            f"{r['cpu_after_ready_s'] * 1000:.1f} ms |")
-    print("\n".join(out))
 
 
 def main(argv):

@@ -8,6 +8,10 @@
 // each: nanoseconds since the epoch, the change a watcher should report, the
 // full path. Kept in memory during the burst, so the burst itself pays
 // nothing for it. Prints one JSON line at the end.
+//
+// --tree FOLDERS makes a tree of that many folders instead (no burst): as
+// many folders at the top as there are below each of them, for a watch of
+// a big tree to set up.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -32,6 +36,7 @@ struct Options {
     double rate = 0;  // operations a second; 0 is as fast as possible
     long size = 100;
     std::string opsLog;
+    long tree = 0;
 };
 
 std::int64_t NowNs(clockid_t clock) {
@@ -43,7 +48,8 @@ std::int64_t NowNs(clockid_t clock) {
 void Usage() {
     std::fprintf(stderr,
                  "usage: tarnwell_burst --dir DIR [--files N] [--subdirs K [--during]] "
-                 "[--rate OPS_PER_S] [--size BYTES] [--ops-log FILE]\n");
+                 "[--rate OPS_PER_S] [--size BYTES] [--ops-log FILE]\n"
+                 "       tarnwell_burst --dir DIR --tree FOLDERS\n");
 }
 
 bool Parse(int argc, char** argv, Options& o) {
@@ -64,12 +70,14 @@ bool Parse(int argc, char** argv, Options& o) {
             o.size = std::strtol(argv[++i], nullptr, 10);
         } else if (arg == "--ops-log" && hasValue) {
             o.opsLog = argv[++i];
+        } else if (arg == "--tree" && hasValue) {
+            o.tree = std::strtol(argv[++i], nullptr, 10);
         } else {
             return false;
         }
     }
-    return !o.dir.empty() && o.files > 0 && o.subdirs >= 0 && o.rate >= 0 && o.size >= 0 &&
-           o.size <= (1 << 20);
+    return !o.dir.empty() && o.tree >= 0 && o.files > 0 && o.subdirs >= 0 && o.rate >= 0 &&
+           o.size >= 0 && o.size <= (1 << 20);
 }
 
 [[noreturn]] void Fail(const char* what, const std::string& path) {
@@ -92,6 +100,22 @@ int main(int argc, char** argv) {
     if (!Parse(argc, argv, o)) {
         Usage();
         return 2;
+    }
+    if (o.tree > 0) {
+        long top = 1;
+        while (top * top < o.tree) ++top;
+        long made = 0;
+        for (long t = 0; t < top && made < o.tree; ++t) {
+            const std::string upper = o.dir + "/t" + std::to_string(t);
+            if (::mkdir(upper.c_str(), 0755) != 0) Fail("mkdir", upper);
+            ++made;
+            for (long b = 0; b + 1 < top && made < o.tree; ++b, ++made) {
+                const std::string lower = upper + "/b" + std::to_string(b);
+                if (::mkdir(lower.c_str(), 0755) != 0) Fail("mkdir", lower);
+            }
+        }
+        std::printf("{\"tool\":\"burst\",\"tree\":%ld}\n", made);
+        return 0;
     }
     // Files go to their subfolder in blocks, so a folder made during the burst
     // is written to the moment it exists: the race a subtree watch must win.

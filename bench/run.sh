@@ -5,6 +5,9 @@
 #   bench/run.sh            every scenario, the large ones on /tmp cut to 20,000 files
 #   bench/run.sh --full     the large ones on /tmp at 100,000 files too (some 20 minutes)
 #   bench/run.sh --smoke    tiny sizes, to check the script itself
+#   bench/run.sh --soak     only the long run: 30 minutes at 1,000 changes a
+#                           second, window shown, CSV log (SOAK_SECONDS to
+#                           shorten it)
 #
 # Each watcher gets a fresh folder of its own and the whole machine while its
 # burst runs; the three run one after the other. Results go to
@@ -16,28 +19,33 @@ root=$(dirname "$here")
 # Creating files on this machine's /tmp is some 50 times slower than on
 # /dev/shm, so by default the 100,000-file bursts on /tmp are cut to 20,000
 # files to keep the run near 5 minutes; --full runs them at 100,000.
-small=10000 big=100000 tmp_big=20000 seconds=10
+small=10000 big=100000 tmp_big=20000 seconds=10 trees=(10000 100000) soak=0
+soak_seconds=${SOAK_SECONDS:-1800}
 case ${1:-} in
 --full) tmp_big=100000 ;;
 # A check of this script itself, in under a minute; its numbers mean little.
---smoke) small=1000 big=2000 tmp_big=2000 seconds=2 ;;
+--smoke) small=1000 big=2000 tmp_big=2000 seconds=2 trees=(500) ;;
+--soak) soak=1 ;;
 "") ;;
 *)
-    echo "usage: bench/run.sh [--full|--smoke]" >&2
+    echo "usage: bench/run.sh [--full|--smoke|--soak]" >&2
     exit 2
     ;;
 esac
 
 # Peers: installed by the project's setup when missing.
 if ! command -v inotifywait >/dev/null || ! command -v fswatch >/dev/null ||
-    ! command -v cmake >/dev/null; then
+    ! command -v cmake >/dev/null || ! command -v Xvfb >/dev/null; then
     "$root/scripts/setup.sh"
 fi
 
 build="$root/build-bench"
 if [ ! -f "$build/CMakeCache.txt" ]; then
+    launcher=()
+    command -v ccache >/dev/null &&
+        launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DTARNWELL_BUILD_TESTS=OFF >/dev/null
+        -DTARNWELL_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
 fi
 cmake --build "$build" -j2 --target tarnwell_bench tarnwell_burst >/dev/null
 driver="$build/bench/tarnwell_bench"
@@ -49,6 +57,7 @@ mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 results="$here/results"
 mkdir -p "$results"
 out="$results/latest.jsonl"
+[ "$soak" = 1 ] && out="$results/soak.jsonl"
 : >"$out"
 work_dirs=()
 pids=()
@@ -58,12 +67,28 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# The window-shown runs paint on a virtual X display, as on a desktop; the
+# others stay on the offscreen platform.
+xvfb_dir=$(mktemp -d /tmp/tarnwell-bench-x.XXXXXX)
+work_dirs+=("$xvfb_dir")
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$xvfb_dir/display" 2>"$xvfb_dir/err" &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$xvfb_dir/display" ] && break; sleep 0.05; done
+shown_env=(env QT_QPA_PLATFORM=xcb DISPLAY=":$(cat "$xvfb_dir/display")")
+
 # How long a watcher's output must stand still before its run counts as over;
 # the driver stops itself after the same quiet time.
 quiet_ms=1500
 clk_tck=$(getconf CLK_TCK)
 
 now_ms() { date +%s%3N; }
+
+# Each line as a watcher prints it, stamped when it arrives here.
+stamp_lines() {
+    python3 -u -c 'import sys, time
+for line in sys.stdin.buffer:
+    sys.stdout.buffer.write(b"%d\t" % time.time_ns() + line)'
+}
 
 # The inotify watches PID holds, from /proc.
 watch_count() {
@@ -118,9 +143,9 @@ stop_peer() {
 }
 
 # One watcher on one fresh folder through one burst.
-#   run_one SCENARIO PEER BASE FILES SUBDIRS(0|before:K|during:K) SUBTREE(0|1)
+#   run_one SCENARIO PEER BASE FILES SUBDIRS(0|before:K|during:K) SUBTREE(0|1) [SHOWN(0|1)]
 run_one() {
-    local scenario=$1 peer=$2 base=$3 files=$4 subdirs=$5 subtree=$6
+    local scenario=$1 peer=$2 base=$3 files=$4 subdirs=$5 subtree=$6 shown=${7:-0}
     local dir
     dir=$(mktemp -d "$base/tarnwell-bench.XXXXXX")
     work_dirs+=("$dir")
@@ -141,7 +166,9 @@ run_one() {
     tarnwell)
         local flags=(--path "$w" --log "$output" --format csv --idle-ms "$quiet_ms")
         [ "$subtree" = 1 ] && flags+=(--subtree)
-        "$driver" "${flags[@]}" >"$dir/driver.json" 2>"$dir/driver.err" &
+        local launch=()
+        [ "$shown" = 1 ] && flags+=(--show) && launch=("${shown_env[@]}")
+        "${launch[@]}" "$driver" "${flags[@]}" >"$dir/driver.json" 2>"$dir/driver.err" &
         pid=$!
         pids+=("$pid")
         local deadline=$(($(now_ms) + 30000))
@@ -196,21 +223,128 @@ scenario() {
     for peer in tarnwell inotifywait fswatch; do run_one "$name" "$peer" "$@"; done
 }
 
+# The page in the shown main window, against inotifywait.
+shown_scenario() {
+    local name=$1
+    shift
+    echo "== $name" >&2
+    run_one "$name" tarnwell "$@" 1
+    run_one "$name" inotifywait "$@"
+}
+
+# The set-up of a watch on a big tree: from Start to ready and the memory
+# then, against inotifywait -r's "Watches established.", each also on a
+# lone folder for the memory that is not the tree's.
+tree_run() {
+    local folders=$1 peer=$2 dir
+    dir=$(mktemp -d /dev/shm/tarnwell-bench.XXXXXX)
+    work_dirs+=("$dir")
+    mkdir "$dir/w"
+    [ "$folders" -gt 0 ] && "$burst" --dir "$dir/w" --tree "$folders" >/dev/null
+    sync
+    local result
+    if [ "$peer" = tarnwell ]; then
+        "$driver" --path "$dir/w" --subtree --idle-ms 300 --ready-timeout-ms 120000 \
+            >"$dir/driver.json" 2>"$dir/driver.err" || true
+        result=$(python3 -c 'import json,sys; r=json.loads(open(sys.argv[1]).read().splitlines()[-1]); print(json.dumps({"ready": r["ready"], "ready_s": round(r["ready_at"] - r["started_at"], 3), "rss_mb": r["rss_mb_at_ready"], "watched": r["folders"]}))' "$dir/driver.json")
+    else
+        # Timed from its launch to its own word that the watches are set up,
+        # with its resident memory at that moment.
+        result=$(python3 - "$dir/w" "$folders" <<'PY'
+import json, subprocess, sys, time
+start = time.time_ns()
+p = subprocess.Popen(["inotifywait", "-m", "-r", "-e", "create", sys.argv[1]],
+                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+ready = None
+for line in p.stderr:
+    if b"Watches established" in line:
+        ready = time.time_ns()
+        break
+rss = 0
+with open(f"/proc/{p.pid}/status") as f:
+    for l in f:
+        if l.startswith("VmRSS:"):
+            rss = int(l.split()[1])
+p.kill()
+p.wait()
+print(json.dumps({"ready": ready is not None, "ready_s": round((ready - start) / 1e9, 3) if ready else None,
+                  "rss_mb": round(rss / 1024, 2), "watched": int(sys.argv[2]) + 1}))
+PY
+)
+    fi
+    python3 -c 'import json,sys; r=json.loads(sys.argv[3]); r.update(kind="tree", peer=sys.argv[1], folders=int(sys.argv[2])); print(json.dumps(r))' "$peer" "$folders" "$result" >>"$out"
+    tail -n 1 "$out" >&2
+    rm -rf "$dir"
+}
+
+# A long run: bursts at 1,000 changes a second (750 operations: a file's
+# create, rename and delete are four changes) one after the other, into the
+# shown window and a CSV log; the driver says how it goes every 10 s.
+soak_run() {
+    local dir pid
+    dir=$(mktemp -d /dev/shm/tarnwell-bench.XXXXXX)
+    work_dirs+=("$dir")
+    mkdir "$dir/w"
+    echo "== soak: $soak_seconds s at 1000 changes a second" >&2
+    "${shown_env[@]}" "$driver" --path "$dir/w" --log "$dir/log" --show --idle-ms 5000 \
+        --progress-ms 10000 >"$dir/driver.json" 2>"$dir/driver.err" &
+    pid=$!
+    pids+=("$pid")
+    local deadline=$(($(now_ms) + 30000))
+    until grep -q '^ready$' "$dir/driver.err" 2>/dev/null || [ "$(now_ms)" -gt "$deadline" ]; do sleep 0.05; done
+    local files=7500 expected=0 until=$(($(date +%s) + soak_seconds))
+    while [ "$(date +%s)" -lt "$until" ]; do
+        "$burst" --dir "$dir/w" --files "$files" --rate 750 >/dev/null
+        expected=$((expected + files * 4))
+    done
+    local deadline=$(($(now_ms) + 120000))
+    while kill -0 "$pid" 2>/dev/null && [ "$(now_ms)" -lt "$deadline" ]; do sleep 0.2; done
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    python3 - "$dir/driver.json" "$dir/driver.err" "$expected" "$soak_seconds" >>"$out" <<'PY'
+import json, sys
+driver = json.loads(open(sys.argv[1]).read().splitlines()[-1])
+progress = [json.loads(l) for l in open(sys.argv[2]) if l.startswith('{"progress"')]
+expected, seconds = int(sys.argv[3]), int(sys.argv[4])
+first = next((p for p in progress if p["progress"] - progress[0]["progress"] >= 50), progress[0])
+last = progress[-1]
+# CPU per change in each tenth of the run, to see whether it stays.
+steps = []
+n = max(1, len(progress) // 10)
+for a, b in zip(progress[::n], progress[n::n]):
+    if b["changes"] > a["changes"]:
+        steps.append(round((b["cpu_s"] - a["cpu_s"]) / (b["changes"] - a["changes"]) * 1e6, 2))
+print(json.dumps({"kind": "soak", "seconds": seconds, "expected": expected,
+                  "changes": driver["changes"], "log_lines": driver["log_lines"],
+                  "overflow_log_lines": driver["overflow_log_lines"],
+                  "rss_mb_after_first_minute": first["rss_mb"], "rss_mb_at_end": last["rss_mb"],
+                  "cpu_us_per_change_by_tenth": steps,
+                  "ui_gap_p99_ms": driver["ui_gap_p99_ms"], "ui_gap_max_ms": driver["ui_gap_max_ms"],
+                  "handover_max_ms": driver["handover_max_ms"]}))
+PY
+    tail -n 1 "$out" >&2
+    rm -rf "$dir"
+}
+
+if [ "$soak" = 1 ]; then
+    soak_run
+    "${analyze[@]}" table "$out" >"$results/soak.md"
+    cat "$results/soak.md"
+    exit 0
+fi
+
 scenario "${small} flat /tmp" /tmp "$small" 0 0
 scenario "${small} flat /dev/shm" /dev/shm "$small" 0 0
 scenario "${tmp_big} flat /tmp" /tmp "$tmp_big" 0 0
 scenario "${big} flat /dev/shm" /dev/shm "$big" 0 0
 scenario "${tmp_big} in 100 folders made before (subtree)" /tmp "$tmp_big" before:100 1
 scenario "${small} in 100 folders made during (subtree)" /tmp "$small" during:100 1
+shown_scenario "${big} flat /dev/shm, window shown" /dev/shm "$big" 0 0
 
-# Latency: each line as a watcher prints it, stamped when it arrives here.
-# inotifywait goes through the same stamping as a control: what it shows is
-# what this machine and the stamping add by themselves.
-stamp_lines() {
-    python3 -u -c 'import sys, time
-for line in sys.stdin.buffer:
-    sys.stdout.buffer.write(b"%d\t" % time.time_ns() + line)'
-}
+# Latency: inotifywait goes through the same stamping as a control: what it
+# shows is what this machine and the stamping add by themselves. The changes
+# trickle in, so every hand-over carries a few records only.
+#   latency_run tarnwell|tarnwell-shown|inotifywait
 latency_run() {
     local peer=$1 dir pid
     echo "== latency at 5000 ops/s: $peer" >&2
@@ -218,9 +352,11 @@ latency_run() {
     dir=$(mktemp -d /dev/shm/tarnwell-bench.XXXXXX)
     work_dirs+=("$dir")
     mkdir "$dir/w"
-    if [ "$peer" = tarnwell ]; then
-        "$driver" --path "$dir/w" --log "$dir/log" --idle-ms "$quiet_ms" --echo \
-            > >(stamp_lines >"$dir/stamped") 2>"$dir/err" &
+    if [ "$peer" != inotifywait ]; then
+        local launch=() show=()
+        [ "$peer" = tarnwell-shown ] && launch=("${shown_env[@]}") && show=(--show)
+        "${launch[@]}" "$driver" --path "$dir/w" --log "$dir/log" --idle-ms "$quiet_ms" --echo \
+            "${show[@]}" > >(stamp_lines >"$dir/stamped") 2>"$dir/err" &
         pid=$!
         pids+=("$pid")
         local deadline=$(($(now_ms) + 30000))
@@ -233,24 +369,38 @@ latency_run() {
         wait_watches "$pid" 1 || { echo "inotifywait did not set up its watch" >&2; return 1; }
     fi
     "$burst" --dir "$dir/w" --files "$small" --rate 5000 --ops-log "$dir/ops" >"$dir/burst.json"
-    if [ "$peer" = tarnwell ]; then
+    local cpu=""
+    if [ "$peer" != inotifywait ]; then
         local deadline=$(($(now_ms) + 60000))
         while kill -0 "$pid" 2>/dev/null && [ "$(now_ms)" -lt "$deadline" ]; do sleep 0.1; done
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
     else
         touch "$dir/stamped"
         wait_quiet "$dir/stamped"
+        stop_peer "$pid" "$dir/peer"
+        cpu=$(cat "$dir/peer.cpu" 2>/dev/null || true)
     fi
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
     sleep 0.3 # the stamper finishes the last lines
     local result
-    result=$("${analyze[@]}" latency "$dir/ops" "$dir/stamped" "$peer")
-    python3 -c 'import json,sys; r=json.loads(sys.argv[3]); b=json.load(open(sys.argv[4])); r.update(kind="latency", peer=sys.argv[1], rate=5000, achieved_rate=round(b["operations"] / (b["end"] - b["start"])), files=int(sys.argv[2])); print(json.dumps(r))' "$peer" "$small" "$result" "$dir/burst.json" >>"$out"
+    result=$("${analyze[@]}" latency "$dir/ops" "$dir/stamped" "${peer%-shown}")
+    # The driver's own report is its last line, stamped like the others.
+    [ "$peer" != inotifywait ] && cpu=$(python3 -c 'import json,sys; print([json.loads(l.split("\t", 1)[1]) for l in open(sys.argv[1]) if "\t{" in l][-1]["cpu_after_ready_s"])' "$dir/stamped")
+    python3 -c 'import json,sys; r=json.loads(sys.argv[3]); b=json.load(open(sys.argv[4])); r.update(kind="latency", peer=sys.argv[1], rate=5000, achieved_rate=round(b["operations"] / (b["end"] - b["start"])), files=int(sys.argv[2]), cpu_s=float(sys.argv[5]) if sys.argv[5] else None, changes=b["expected_changes"]); print(json.dumps(r))' "$peer" "$small" "$result" "$dir/burst.json" "$cpu" >>"$out"
     tail -n 1 "$out" >&2
     rm -rf "$dir"
 }
 latency_run tarnwell
+latency_run tarnwell-shown
 latency_run inotifywait
+
+for folders in "${trees[@]}"; do
+    echo "== a tree of $folders folders" >&2
+    for peer in tarnwell inotifywait; do
+        tree_run 0 "$peer"
+        tree_run "$folders" "$peer"
+    done
+done
 
 # Idle: nothing changes for a while.
 echo "== idle" >&2

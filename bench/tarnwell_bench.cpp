@@ -1,13 +1,20 @@
-// tarnwell_bench: one watch run exactly the way a watch page runs it, but
-// without a window, so a script can time it against other watchers.
+// tarnwell_bench: one watch run exactly the way a watch page runs it, so a
+// script can time it against other watchers.
 //
 // The page itself (TfrmWatcher) does the work: its Start fills the real
 // worker, opens the log with "wb+" and resumes; its batches go through the real
 // Qt dispatcher served by this event loop, into the page's results model with
 // its trimming, and into the real log writer; its Stop shuts the worker down
-// and closes the log. The page is never shown. The driver only sets the page's
-// controls from the command line, watches from outside, and reports one JSON
-// line at the end.
+// and closes the log. Without --show the page is never shown; with it, the
+// page is the first page of the real main window, shown, and the list paints
+// and scrolls as it does for a user. The driver only sets the page's controls
+// from the command line, watches from outside, and reports one JSON line at
+// the end.
+//
+// What a user feels is whether the window answers: a 10 ms timer on the
+// user-interface thread ticks late while a hand-over or a repaint holds that
+// thread, and the gaps between its ticks while changes come in are reported,
+// with the longest single hand-over.
 //
 // --memory-scenario measures the results list alone: it fills the page's list
 // to --rows rows and then appends one row a millisecond, timing each append
@@ -27,21 +34,25 @@
 #include <QRadioButton>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "engine/result_outputs.h"
 #include "engine/time_stamp.h"
+#include "ui/qt/fMain.h"
 #include "ui/qt/fWatcher.h"
 #include "ui/qt/max_lines_spin_box.h"
 #include "ui/qt/qt_dispatcher.h"
@@ -63,6 +74,8 @@ struct Options {
     int idleMs = 2000;
     int readyTimeoutMs = 30000;
     bool echo = false;
+    bool show = false;
+    int progressMs = 0;
     bool memoryScenario = false;
     int rows = 60000;
     int seconds = 10;
@@ -72,7 +85,8 @@ void Usage() {
     std::fprintf(stderr,
                  "usage: tarnwell_bench --path DIR [--subtree] [--filter BITS] "
                  "[--screen|--no-screen] [--max-lines N] [--auto-scroll] [--log FILE] "
-                 "[--format csv|tab] [--idle-ms MS] [--ready-timeout-ms MS] [--echo]\n"
+                 "[--format csv|tab] [--idle-ms MS] [--ready-timeout-ms MS] [--echo] [--show] "
+                 "[--progress-ms MS]\n"
                  "       tarnwell_bench --memory-scenario [--rows N] [--seconds S] "
                  "[--auto-scroll]\n");
 }
@@ -120,6 +134,14 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.readyTimeoutMs = number;
         } else if (arg == "--echo") {
             options.echo = true;
+        } else if (arg == "--show") {
+            // What a user who watches the list has: rows on screen, following
+            // the newest one.
+            options.show = true;
+            options.screen = true;
+            options.autoScroll = true;
+        } else if (arg == "--progress-ms" && value(v) && ParseInt(v, number) && number > 0) {
+            options.progressMs = number;
         } else if (arg == "--memory-scenario") {
             options.memoryScenario = true;
         } else if (arg == "--rows" && value(v) && ParseInt(v, number) && number > 0) {
@@ -155,6 +177,47 @@ double PeakMegabytes() {
     return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB
 }
 
+// The resident memory now, from /proc: unlike the peak it can shrink, which a
+// long run needs to tell growth from a passing high.
+double ResidentMegabytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
+    return 0;
+}
+
+// Durations in milliseconds, counted in 0.1 ms steps up to 10 s: a run of
+// any length keeps the same few kilobytes, so a long run's memory is the
+// program's own and not its measurement's.
+class Histogram {
+  public:
+    void Add(double ms) {
+        const auto step = static_cast<std::size_t>(std::max(ms, 0.0) * 10.0);
+        ++counts_[std::min(step, counts_.size() - 1)];
+        ++total_;
+        max_ = std::max(max_, ms);
+    }
+    std::size_t Total() const { return total_; }
+    double Max() const { return max_; }
+    // p in [0, 1], to the step; 0 when empty.
+    double Quantile(double p) const {
+        if (total_ == 0) return 0;
+        const auto rank = static_cast<std::size_t>(p * static_cast<double>(total_ - 1));
+        std::size_t seen = 0;
+        for (std::size_t step = 0; step < counts_.size(); ++step) {
+            seen += counts_[step];
+            if (seen > rank) return std::min(static_cast<double>(step) / 10.0 + 0.05, max_);
+        }
+        return max_;
+    }
+
+  private:
+    std::vector<std::uint32_t> counts_ = std::vector<std::uint32_t>(100000);
+    std::size_t total_ = 0;
+    double max_ = 0;
+};
+
 // The inotify watches this process holds, from /proc: the directory read adds
 // them inside the worker's first read, and the kernel records changes for a
 // folder from the moment its watch exists. Counting them tells from outside
@@ -172,6 +235,30 @@ int InotifyWatchCount() {
     }
     ::closedir(dir);
     return count;
+}
+
+// The threads of this process, by id.
+std::vector<std::string> ThreadIds() {
+    std::vector<std::string> ids;
+    DIR* dir = ::opendir("/proc/self/task");
+    if (dir == nullptr) return ids;
+    while (const dirent* entry = ::readdir(dir))
+        if (entry->d_name[0] != '.') ids.emplace_back(entry->d_name);
+    ::closedir(dir);
+    return ids;
+}
+
+// Whether one of `threads` waits in poll(2): the worker does once its first
+// read has set up its watches and nothing has come yet. Cheap to ask, unlike
+// the watch count, which costs the kernel a line per watch and would slow a
+// big tree's set-up if asked every few milliseconds.
+bool AnyWaitsInPoll(const std::vector<std::string>& threads) {
+    for (const std::string& id : threads) {
+        std::ifstream syscall("/proc/self/task/" + id + "/syscall");
+        long number = -1;
+        if (syscall >> number && (number == 7 || number == 271)) return true;  // poll, ppoll
+    }
+    return false;
 }
 
 // The folders the first read watches: the folder itself, and with the subtree
@@ -359,7 +446,27 @@ int RunWatch(const Options& options) {
     QtDispatcher qtDispatcher;
     CountingDispatcher dispatcher(qtDispatcher);
     WatchServices services;
-    TfrmWatcher page(WatchContext{dispatcher, services.Batch()});
+    const WatchContext context{dispatcher, services.Batch()};
+    std::unique_ptr<TfrmMain> window;
+    std::unique_ptr<TfrmWatcher> ownPage;
+    if (options.show) {
+        window = std::make_unique<TfrmMain>(context);
+        window->show();
+        // The first page comes with the first show; the run starts once the
+        // window is on screen and has painted, as a user would see it.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while ((window->windowHandle() == nullptr || !window->windowHandle()->isExposed() ||
+                window->ActivePage() == nullptr) &&
+               std::chrono::steady_clock::now() < deadline)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        if (window->ActivePage() == nullptr || !window->windowHandle()->isExposed()) {
+            std::fprintf(stderr, "tarnwell_bench: the main window did not come on screen\n");
+            return 2;
+        }
+    } else {
+        ownPage = std::make_unique<TfrmWatcher>(context);
+    }
+    TfrmWatcher& page = options.show ? *window->ActivePage() : *ownPage;
     SetControls(page, options);
     auto* model = page.findChild<ResultsModel*>();
     if (model == nullptr) {
@@ -372,15 +479,15 @@ int RunWatch(const Options& options) {
     QObject::connect(model, &ResultsModel::RowAppended, model, [&](int row) {
         const ResultsModel::Row& cells = model->At(row);
         ++rowsAdded;
-        if (cells[2].isEmpty()) ++overflowRows;
+        if (cells[2].empty()) ++overflowRows;
         if (!options.echo) return;
-        QByteArray line;
+        std::string line;
         for (std::size_t c = 0; c < cells.size(); ++c) {
             if (c > 0) line += '\t';
-            line += cells[c].toLocal8Bit();
+            line += cells[c];
         }
         line += '\n';
-        std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
+        std::fwrite(line.data(), 1, line.size(), stdout);
         std::fflush(stdout);
     });
 
@@ -393,7 +500,41 @@ int RunWatch(const Options& options) {
     QTimer idle;
     idle.setSingleShot(true);
     idle.setInterval(options.idleMs);
-    dispatcher.beforeServe = [&] { countBefore = page.Worker() ? page.Worker()->ChangeCount : 0; };
+    // Hand-overs that made a report, by when they began and how long they took.
+    double serveBegan = 0;
+    double firstServeBegan = 0;
+    Histogram handOverMs;
+
+    // The gaps that began while changes were being reported count: from the
+    // start of the first hand-over that reported to the last report. Gaps
+    // wait in `pending` until a report shows they fall inside.
+    Histogram gapsMs;
+    struct Gap {
+        double start;
+        double ms;
+    };
+    std::deque<Gap> pending;
+    double lastTick = 0;
+    const auto commitPending = [&](double until) {
+        for (const Gap& gap : pending)
+            if (gap.start >= firstServeBegan - 0.010 && gap.start <= until) gapsMs.Add(gap.ms);
+        pending.clear();
+    };
+    QTimer gapTimer;
+    gapTimer.setTimerType(Qt::PreciseTimer);
+    gapTimer.setInterval(10);
+    QObject::connect(&gapTimer, &QTimer::timeout, [&] {
+        const double now = EpochSeconds();
+        if (lastTick > 0) pending.push_back(Gap{lastTick, (now - lastTick) * 1000.0});
+        lastTick = now;
+        // Before the first report only the last moment can still count.
+        while (firstReport == 0 && !pending.empty() && now - pending.front().start > 1.0)
+            pending.pop_front();
+    });
+    dispatcher.beforeServe = [&] {
+        countBefore = page.Worker() ? page.Worker()->ChangeCount : 0;
+        serveBegan = EpochSeconds();
+    };
     bool noticeShown = false;
     dispatcher.afterServe = [&] {
         // The page's notice (the system's watch limit) would be a box on screen.
@@ -406,15 +547,36 @@ int RunWatch(const Options& options) {
         changesCounted = page.Worker()->ChangeCount;
         if (changesCounted != countBefore) {
             lastReport = EpochSeconds();
-            if (firstReport == 0) firstReport = lastReport;
+            if (firstReport == 0) {
+                firstReport = lastReport;
+                firstServeBegan = serveBegan;
+            }
+            handOverMs.Add((lastReport - serveBegan) * 1000.0);
+            commitPending(lastReport);
             idle.start();
         }
     };
+
+    // The user-interface thread's availability: when a 10 ms timer ticked.
+
+    // A long run tells how it goes while it goes: one JSON line on standard
+    // error every --progress-ms.
+    QTimer progress;
+    progress.setInterval(options.progressMs > 0 ? options.progressMs : 1000);
+    QObject::connect(&progress, &QTimer::timeout, [&] {
+        const std::int32_t changes = page.Worker() ? page.Worker()->ChangeCount : changesCounted;
+        std::fprintf(stderr,
+                     "{\"progress\":%.3f,\"changes\":%d,\"cpu_s\":%.4f,\"rss_mb\":%.2f,"
+                     "\"rows\":%d}\n",
+                     EpochSeconds(), changes, CpuSeconds(), ResidentMegabytes(), model->rowCount());
+        std::fflush(stderr);
+    });
 
     bool ready = false;
     bool stopped = false;
     double readyAt = 0;
     double cpuAtReady = 0;
+    double rssAtReady = 0;
     std::string stopReason;
     const auto stop = [&](const char* reason) {
         if (stopped) return;
@@ -439,6 +601,9 @@ int RunWatch(const Options& options) {
     auto lastWatchChange = startedAt;
     QTimer readyPoll;
     readyPoll.setInterval(1);
+    // The worker's thread is the one that comes with the page's Start.
+    const std::vector<std::string> threadsBefore = ThreadIds();
+    std::vector<std::string> workerThreads;
     QObject::connect(&readyPoll, &QTimer::timeout, [&] {
         if (!page.Worker() || page.Worker()->Ended) {
             readyPoll.stop();
@@ -446,7 +611,18 @@ int RunWatch(const Options& options) {
             return;
         }
         const auto now = std::chrono::steady_clock::now();
-        const int watches = InotifyWatchCount();
+        if (workerThreads.empty()) {
+            for (std::string& id : ThreadIds())
+                if (std::find(threadsBefore.begin(), threadsBefore.end(), id) ==
+                    threadsBefore.end())
+                    workerThreads.push_back(std::move(id));
+        }
+        // Without a thread of its own to look at, the count is all there is.
+        const bool waiting = workerThreads.empty() || AnyWaitsInPoll(workerThreads);
+        // Counting a big tree's watches takes a while itself: the set-up was
+        // over when the worker was seen waiting.
+        const double seenAt = EpochSeconds();
+        const int watches = waiting ? InotifyWatchCount() : std::max(lastWatchCount, 0);
         if (watches != lastWatchCount) {
             lastWatchCount = watches;
             lastWatchChange = now;
@@ -458,11 +634,14 @@ int RunWatch(const Options& options) {
                 std::fprintf(stderr, "tarnwell_bench: only %d of %d folders are watched\n", watches,
                              foldersToWatch);
             ready = true;
-            readyAt = EpochSeconds();
+            readyAt = seenAt;
             cpuAtReady = CpuSeconds();
+            rssAtReady = ResidentMegabytes();
             std::fprintf(stderr, "ready\n");
             std::fflush(stderr);
             idle.start();
+            gapTimer.start();
+            if (options.progressMs > 0) progress.start();
             return;
         }
         if (now - startedAt > std::chrono::milliseconds(options.readyTimeoutMs)) {
@@ -472,6 +651,7 @@ int RunWatch(const Options& options) {
         }
     });
 
+    const double startedAtEpoch = EpochSeconds();
     page.StartWatch();
     if (!page.Worker()) {
         std::fprintf(stderr, "tarnwell_bench: the page did not start the watch\n");
@@ -479,6 +659,10 @@ int RunWatch(const Options& options) {
     }
     readyPoll.start();
     QApplication::exec();
+    gapTimer.stop();
+    progress.stop();
+
+    if (firstReport > 0) commitPending(lastReport);
 
     const int rows = model->rowCount();
     const double stoppedAt = EpochSeconds();
@@ -492,10 +676,15 @@ int RunWatch(const Options& options) {
         "\"rows\":%d,\"log_lines\":%ld,\"reads\":%ld,\"overflow_rows\":%ld,"
         "\"overflow_log_lines\":%ld,\"ready_at\":%.6f,\"first_report\":%.6f,"
         "\"last_report\":%.6f,\"stopped_at\":%.6f,\"cpu_s\":%.4f,\"cpu_after_ready_s\":%.4f,"
-        "\"peak_mb\":%.1f}\n",
+        "\"peak_mb\":%.1f,\"started_at\":%.6f,\"rss_mb_at_ready\":%.2f,\"folders\":%d,"
+        "\"shown\":%s,\"handovers\":%zu,\"handover_max_ms\":%.2f,\"handover_p99_ms\":%.2f,"
+        "\"ui_gaps\":%zu,\"ui_gap_p50_ms\":%.2f,\"ui_gap_p99_ms\":%.2f,\"ui_gap_max_ms\":%.2f}\n",
         JsonString(stopReason).c_str(), ready ? "true" : "false", changesCounted, rowsAdded, rows,
         logCount.lines, dispatcher.posted.load(), overflowRows, logCount.overflows, readyAt,
-        firstReport, lastReport, stoppedAt, cpu, ready ? cpu - cpuAtReady : 0.0, PeakMegabytes());
+        firstReport, lastReport, stoppedAt, cpu, ready ? cpu - cpuAtReady : 0.0, PeakMegabytes(),
+        startedAtEpoch, rssAtReady, foldersToWatch, options.show ? "true" : "false",
+        handOverMs.Total(), handOverMs.Max(), handOverMs.Quantile(0.99), gapsMs.Total(),
+        gapsMs.Quantile(0.5), gapsMs.Quantile(0.99), gapsMs.Max());
     std::fflush(stdout);
     return ready ? 0 : 1;
 }
@@ -578,8 +767,10 @@ int main(int argc, char** argv) {
         tarnwell::Usage();
         return 2;
     }
-    // No window is ever shown; the page's widgets still need a platform.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Without a display the widgets still need a platform; offscreen paints a
+    // shown window as a screen would.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     return options.memoryScenario ? tarnwell::RunMemoryScenario(options)
                                   : tarnwell::RunWatch(options);

@@ -26,8 +26,9 @@ packages=(
     g++-mingw-w64-x86-64-posix wine wine64
     # the Windows installer
     nsis
-    # benchmarks (bench/run.sh): the watchers Tarnwell is measured against
-    inotify-tools fswatch
+    # benchmarks (bench/run.sh): the watchers Tarnwell is measured against;
+    # bench/profile.sh counts instructions under callgrind
+    inotify-tools fswatch valgrind
 )
 
 sudo_cmd=()

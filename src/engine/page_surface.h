@@ -36,6 +36,12 @@ class PageSurface {
     // without stopping anything. At most once per run. Only the Linux
     // directory read gives one, so a face that never meets it may keep this.
     virtual void ShowWatchNotice(const std::string& /*text*/) {}
+
+    // Around the records of one hand-over. In between, the calls above may
+    // leave what they show to EndBatch, as long as what is shown after it is
+    // what the calls one by one would have shown. Batches may nest.
+    virtual void BeginBatch() {}
+    virtual void EndBatch() {}
 };
 
 }  // namespace tarnwell

@@ -45,6 +45,18 @@ class TimeStampText {
     bool built_ = false;
 };
 
+// A page's batch that ends however the routine is left, also by an error.
+class PageBatch {
+  public:
+    explicit PageBatch(PageSurface& page) : page_(page) { page_.BeginBatch(); }
+    ~PageBatch() { page_.EndBatch(); }
+    PageBatch(const PageBatch&) = delete;
+    PageBatch& operator=(const PageBatch&) = delete;
+
+  private:
+    PageSurface& page_;
+};
+
 // One batch's walk over its records. The buffers are reused from record to
 // record: only a record's own texts may cost an allocation, and these keep
 // their storage once grown.
@@ -145,6 +157,9 @@ void BatchWalk::WriteLog() {
 void ProcessChangeBatch(const std::byte* buffer, std::size_t size, std::size_t& currentRecord,
                         BatchTarget& target, BatchServices& services) {
     services.files.BeginBatch();
+    // Nothing is painted while a hand-over runs, so the page may show the
+    // whole batch in one step at its end.
+    const PageBatch batch(target.OwnerPage);
     BatchWalk walk(target, services);
     NotifyRecordCursor cursor(buffer, size, currentRecord);
     // The first record is always processed: an overflow hands over a cleared

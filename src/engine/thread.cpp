@@ -1,6 +1,7 @@
 #include "engine/thread.h"
 
 #include <array>
+#include <chrono>
 #include <stdexcept>
 #include <utility>
 
@@ -36,10 +37,28 @@ void CProcessThread::Execute() {
     // The records hold 32-bit fields; the backend fills the buffer DWORD-aligned.
     alignas(std::uint32_t) std::array<std::byte, kChangeBufferSize> buffer;
     const std::function<void()> processChanges = [this] { ProcessChanges(); };
+    // A hand-over costs two thread wake-ups and a turn of the user-interface
+    // thread's event loop whatever it carries. When changes trickle in, each
+    // read would return with one or two of them and pay all of that: reads
+    // that follow each other are spaced by a few milliseconds instead, while
+    // the system keeps recording, so they come with what has gathered. A
+    // change after a quiet spell is read at once, and so is the next read
+    // after one that came back well filled: a burst has more waiting, and
+    // spacing its reads would only make it wait.
+    constexpr auto kGatherTime = std::chrono::milliseconds(5);
+    std::chrono::steady_clock::time_point lastRead;
+    bool trickling = false;
     while (!Terminated()) {
+        const auto sinceLastRead = std::chrono::steady_clock::now() - lastRead;
+        if (trickling && sinceLastRead < kGatherTime &&
+            !WaitUnlessTerminated(kGatherTime - sinceLastRead))
+            return;
         buffer.fill(std::byte{0});
-        switch (ReadDirectoryChanges(DirectoryHandle, buffer.data(), buffer.size(),
-                                     IncludeSubdirectories != 0, Filter, stop_)) {
+        const ReadOutcome outcome =
+            ReadDirectoryChanges(DirectoryHandle, buffer.data(), buffer.size(),
+                                 IncludeSubdirectories != 0, Filter, stop_);
+        lastRead = std::chrono::steady_clock::now();
+        switch (outcome) {
             case ReadOutcome::Interrupted:
                 return;
             case ReadOutcome::Failed:
@@ -59,6 +78,8 @@ void CProcessThread::Execute() {
         // The buffer dies with this call; nothing may keep pointing into it.
         ChangeBuffer = nullptr;
         if (!handedOver) return;
+        // The batch leaves CurrentRecord at its last record.
+        trickling = CurrentRecord < kChangeBufferSize / 2;
     }
 }
 

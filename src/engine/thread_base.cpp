@@ -184,6 +184,11 @@ bool TThread::Synchronize(const std::function<void()>& routine) {
     return true;
 }
 
+bool TThread::WaitUnlessTerminated(std::chrono::steady_clock::duration time) {
+    std::unique_lock lock(shared_->mutex);
+    return !shared_->wake.wait_for(lock, time, [this] { return shared_->terminated; });
+}
+
 void TThread::ShowMessageAndWait(const std::string& text) {
     using S = HandOver::State;
     auto handOver = std::make_shared<HandOver>();

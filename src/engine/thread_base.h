@@ -13,6 +13,7 @@
 // hand-over or a skipped OnTerminate still waits in the queue.
 
 #include <atomic>
+#include <chrono>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -68,6 +69,10 @@ class TThread {
     // Worker thread. Shows a notice and waits until it is dismissed or the
     // thread is terminated.
     void ShowMessageAndWait(const std::string& text);
+
+    // Worker thread. Waits for `time` unless the thread is terminated first;
+    // false when it is.
+    bool WaitUnlessTerminated(std::chrono::steady_clock::duration time);
 
     UiDispatcher& Dispatcher() { return dispatcher_; }
 

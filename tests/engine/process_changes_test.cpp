@@ -85,6 +85,15 @@ TEST_F(ProcessChangesTest, MatchingRecordGoesToEveryOutputInOrder) {
     EXPECT_EQ(files.batches, 1);
 }
 
+TEST_F(ProcessChangesTest, AHandOverIsOneBatchOfThePage) {
+    Run(BuildNotifyBuffer({{FILE_ACTION_ADDED, u"a.txt"},
+                           {FILE_ACTION_REMOVED, u"b.txt"},
+                           {FILE_ACTION_ADDED, u"c.txt"}}));
+    EXPECT_EQ(page.batchesBegun, 1);
+    EXPECT_EQ(page.batchesEnded, 1);
+    EXPECT_EQ(page.batchDepthOfRows, (std::vector<int>{1, 1, 1}));
+}
+
 TEST_F(ProcessChangesTest, NonMatchingRecordIsOnlyTrimmed) {
     mask = "*.txt";
     Run(BuildNotifyBuffer({{FILE_ACTION_ADDED, u"a.txt.bak"}}));

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 #include "support/fake_services.h"
@@ -108,6 +110,58 @@ TEST(ResultOutputs, ControlBytesInANameCanNeitherBreakALineNorShiftAField) {
         FormatLogLine(tab, LogFormatTab, stamp, record);
         EXPECT_EQ(tab, stamp + "\t" + c.shown + "\tCreated\t.5\th\\u\r\n");
         EXPECT_EQ(FormatResultRow(stamp, record)[1], c.shown);
+    }
+}
+
+// Names are looked at eight bytes at a time: a byte that needs escaping is
+// found at every place in a word and beside any other byte, and the bytes
+// just above the escaped ones (and the high bytes of UTF-8) are left alone.
+TEST(ResultOutputs, EveryByteIsLookedAtWhereverItStands) {
+    const std::string stamp = "6/14/2006 3:04:05 PM";
+    const auto field = [&](const std::string& path, std::int32_t format) {
+        std::string line;
+        FormatLogLine(line, format, stamp, Record(path, 1, 0, ""));
+        const std::size_t begin = stamp.size() + (format == LogFormatCsv ? 2 : 1);
+        return line.substr(begin,
+                           line.find(format == LogFormatCsv ? "\",\"" : "\t", begin) - begin);
+    };
+    const struct {
+        char byte;
+        const char* shown;  // in the list and in Tab
+        const char* csv;
+    } bytes[] = {
+        {'\x01', "\\x01", "\\x01"},
+        {'\x1f', "\\x1F", "\\x1F"},
+        {'\t', "\\t", "\\t"},
+        {'"', "\"", "\"\""},
+        {' ', " ", " "},
+        {'!', "!", "!"},
+        {'#', "#", "#"},
+        {'\x7f', "\x7f", "\x7f"},
+        {'\x80', "\x80", "\x80"},
+        {'\xff', "\xff", "\xff"},
+    };
+    for (const std::string& around :
+         {std::string(19, 'a'), std::string("\xc3\xa9\xff\x80\x7f!\"#") + "bcdefghijkl"}) {
+        for (const auto& b : bytes) {
+            for (std::size_t at = 0; at <= around.size(); ++at) {
+                SCOPED_TRACE(testing::Message()
+                             << "byte " << int(static_cast<unsigned char>(b.byte)) << " at " << at);
+                std::string path = around;
+                path.insert(at, 1, b.byte);
+                // The reference: every byte escaped on its own.
+                std::string shown, csv;
+                for (const char c : path) {
+                    const auto same = [&](const auto& e) { return e.byte == c; };
+                    const auto* e = std::find_if(std::begin(bytes), std::end(bytes), same);
+                    shown += e != std::end(bytes) ? e->shown : std::string(1, c);
+                    csv += e != std::end(bytes) ? e->csv : std::string(1, c);
+                }
+                EXPECT_EQ(field(path, LogFormatTab), shown);
+                EXPECT_EQ(field(path, LogFormatCsv), csv);
+                EXPECT_EQ(FormatResultRow(stamp, Record(path, 1, 0, ""))[1], shown);
+            }
+        }
     }
 }
 

@@ -38,6 +38,7 @@ class ScriptedThread : public TThread {
 
     using TThread::ShowMessageAndWait;
     using TThread::Synchronize;
+    using TThread::WaitUnlessTerminated;
 
     std::atomic<bool> executed{false};
     std::thread::id executeThread;  // written by Execute, read once Finished
@@ -253,6 +254,26 @@ TEST(ThreadBase, ANoticeThatCannotBeShownDoesNotHoldTheWorker) {
     ScriptedThread thread(ui, [](ScriptedThread& self) { self.ShowMessageAndWait("Cannot Open"); });
     thread.Resume();
     EXPECT_TRUE(ui.RunUntil([&] { return thread.onTerminateRuns == 1; }, kWait));
+}
+
+// The pause between reads must not hold a stop back: a wait of an hour ends
+// with the stop, and says so; a short one runs out by itself.
+TEST(ThreadBase, AWaitEndsWithTheStopOrItsTime) {
+    TestDispatcher ui;
+    std::atomic<int> shortWait{-1};
+    std::atomic<int> longWait{-1};
+    std::atomic<bool> waiting{false};
+    ScriptedThread thread(ui, [&](ScriptedThread& self) {
+        shortWait = self.WaitUnlessTerminated(1ms) ? 1 : 0;
+        waiting = true;
+        longWait = self.WaitUnlessTerminated(1h) ? 1 : 0;
+    });
+    thread.Resume();
+    ASSERT_TRUE(ui.RunUntil([&] { return waiting.load(); }, kWait));
+    thread.Terminate();  // returns only once Execute has
+    EXPECT_EQ(shortWait, 1);
+    EXPECT_EQ(longWait, 0);
+    EXPECT_EQ(thread.onTerminateRuns, 0);
 }
 
 }  // namespace

@@ -59,7 +59,8 @@ class FakeFileQueries : public FileQueries {
 // Records "AppendRow", "MakeRowVisible <i>", "DeleteFirstRow",
 // "SetChangeCountText <text>", "LogWriteFailed <errno>" and "MaxLines" (the
 // read that every trim starts with) in `calls`, in order. A test may push its
-// own entries too (the clock, say) to see where they fall.
+// own entries too (the clock, say) to see where they fall. Batches are counted
+// apart, with how deep in them each row came.
 class FakePageSurface : public PageSurface {
   public:
     bool outputToScreen = true;
@@ -68,6 +69,9 @@ class FakePageSurface : public PageSurface {
     std::deque<ResultRow> rows;
     std::string changeCountText;
     mutable std::vector<std::string> calls;
+    int batchesBegun = 0;
+    int batchesEnded = 0;
+    std::vector<int> batchDepthOfRows;
 
     bool OutputToScreen() const override { return outputToScreen; }
     bool AutoScroll() const override { return autoScroll; }
@@ -77,6 +81,7 @@ class FakePageSurface : public PageSurface {
     }
     int AppendRow(ResultRow row) override {
         calls.push_back("AppendRow");
+        batchDepthOfRows.push_back(batchesBegun - batchesEnded);
         rows.push_back(std::move(row));
         return static_cast<int>(rows.size()) - 1;
     }
@@ -95,6 +100,8 @@ class FakePageSurface : public PageSurface {
     void LogWriteFailed(int errorNumber) override {
         calls.push_back("LogWriteFailed " + std::to_string(errorNumber));
     }
+    void BeginBatch() override { ++batchesBegun; }
+    void EndBatch() override { ++batchesEnded; }
 };
 
 }  // namespace tarnwell::test

@@ -13,6 +13,7 @@
 #include <QStyledItemDelegate>
 #include <QTest>
 #include <algorithm>
+#include <optional>
 
 #include "engine/time_stamp.h"
 #include "ui/qt/results_model.h"
@@ -24,9 +25,8 @@ namespace tarnwell {
 namespace {
 
 ResultsModel::Row MakeRow(int n) {
-    const QString tag = QString::number(n);
-    return {QStringLiteral("stamp ") + tag, QStringLiteral("/data/") + tag,
-            QStringLiteral("Created"), tag, QStringLiteral("host\\user")};
+    const std::string tag = std::to_string(n);
+    return {"stamp " + tag, "/data/" + tag, "Created", tag, "host\\user"};
 }
 
 }  // namespace
@@ -39,10 +39,10 @@ class ResultsListTest : public QObject {
     void onlyTheTimeStampCanBeEdited();
     void clearEmptiesTheList();
     void dropsTheOldestRowOfSixtyThousand();
-    void aFullListTakesTheNewRowInPlaceOfTheFirst_data();
-    void aFullListTakesTheNewRowInPlaceOfTheFirst();
+    void aBatchShowsWhatItsStepsWouldHaveShown_data();
+    void aBatchShowsWhatItsStepsWouldHaveShown();
     void anOpenEditorKeepsItsTextWhileTheListMovesUp();
-    void everyNewRowIsAnnouncedWhicheverWayItCameIn();
+    void everyNewRowIsAnnouncedAlsoOneThatCameAndWent();
     void theViewNeitherSortsNorCopies();
     void columnsFitTheirTextsAndFileNameTakesTheRest_data();
     void columnsFitTheirTextsAndFileNameTakesTheRest();
@@ -62,7 +62,7 @@ void ResultsListTest::rowsStayInOrderAcrossTheRingsWrapAndGrowth() {
     QCOMPARE(model.rowCount(), 70);
     for (int row = 0; row < model.rowCount(); ++row) {
         QCOMPARE(model.index(row, 1).data().toString(), QStringLiteral("/data/%1").arg(row + 130));
-        QCOMPARE(model.At(row)[3], QString::number(row + 130));
+        QCOMPARE(model.At(row)[3], std::to_string(row + 130));
     }
     model.RemoveFirst();
     QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("stamp 131"));
@@ -164,6 +164,10 @@ void Prepare(ResultsView& view, ResultsModel& model, const Held& held, int scrol
     // current; the cases say what is current.
     view.setFocusPolicy(Qt::NoFocus);
     view.setModel(&model);
+    // Wired as the page wires them.
+    QObject::connect(&model, &ResultsModel::RowToShow, &view,
+                     [&](int row) { view.scrollTo(model.index(row, 0)); });
+    model.SetFirstRowsHeld([&view](int rows) { return view.HoldsFirstRows(rows); });
     view.resize(760, 300);
     view.show();
     for (int i = 0; i < kFullList; ++i) model.Append(MakeRow(i));
@@ -176,35 +180,73 @@ void Prepare(ResultsView& view, ResultsModel& model, const Held& held, int scrol
 
 }  // namespace
 
-void ResultsListTest::aFullListTakesTheNewRowInPlaceOfTheFirst_data() {
+void ResultsListTest::aBatchShowsWhatItsStepsWouldHaveShown_data() {
     QTest::addColumn<int>("selectedRow");
     QTest::addColumn<int>("currentRow");
     QTest::addColumn<int>("currentColumn");
     QTest::addColumn<bool>("autoScroll");
-    QTest::addColumn<bool>("inPlace");
+    QTest::addColumn<int>("added");       // rows appended in one batch
+    QTest::addColumn<int>("maximum");     // rows kept: the first ones go as each row comes
+    QTest::addColumn<int>("unmatched");   // records after them that add no row but trim
+    QTest::addColumn<int>("hoveredRow");  // an index held on a row that is not the view's choice
+    QTest::addColumn<bool>("inPlace");    // the view is not told of a removal of first rows
 
-    QTest::newRow("nothing held") << -1 << -1 << 0 << false << true;
-    QTest::newRow("nothing held, scrolled to the new row") << -1 << -1 << 0 << true << true;
-    QTest::newRow("selected row in the middle") << 7 << -1 << 0 << false << true;
-    QTest::newRow("selected last row, scrolled to the new row") << 49 << -1 << 0 << true << true;
-    QTest::newRow("current cell away from its selected row") << 7 << 30 << 3 << false << true;
-    QTest::newRow("second row selected") << 1 << -1 << 0 << true << true;
+    // A full list: each new row takes the place of the first one.
+    QTest::newRow("nothing held") << -1 << -1 << 0 << false << 1 << kFullList << 0 << -1 << true;
+    QTest::newRow("nothing held, scrolled to the new row")
+        << -1 << -1 << 0 << true << 1 << kFullList << 0 << -1 << true;
+    QTest::newRow("selected row in the middle")
+        << 7 << -1 << 0 << false << 3 << kFullList << 0 << -1 << true;
+    QTest::newRow("selected last row, scrolled to the new row")
+        << 49 << -1 << 0 << true << 3 << kFullList << 0 << -1 << true;
+    QTest::newRow("current cell away from its selected row")
+        << 7 << 30 << 3 << false << 3 << kFullList << 0 << -1 << true;
+    QTest::newRow("second row selected, one row")
+        << 1 << -1 << 0 << true << 1 << kFullList << 0 << -1 << true;
     // The view moves a current first row on to the next one itself, and a
     // selection on a row that goes away is dropped with a signal: both need
     // a real removal.
-    QTest::newRow("first row selected and current") << 0 << -1 << 0 << true << false;
-    QTest::newRow("first row selected, current elsewhere") << 0 << 12 << 2 << false << false;
-    QTest::newRow("first row current, nothing selected") << -1 << 0 << 4 << false << false;
+    QTest::newRow("second row selected, three rows")
+        << 1 << -1 << 0 << true << 3 << kFullList << 0 << -1 << false;
+    QTest::newRow("first row selected and current")
+        << 0 << -1 << 0 << true << 1 << kFullList << 0 << -1 << false;
+    QTest::newRow("first row selected, current elsewhere")
+        << 0 << 12 << 2 << false << 3 << kFullList << 0 << -1 << false;
+    QTest::newRow("first row current, nothing selected")
+        << -1 << 0 << 4 << false << 1 << kFullList << 0 << -1 << false;
+    // A maximum lowered below what the list holds: every record trims one
+    // row, so records that add none shrink the list.
+    QTest::newRow("lowered maximum") << -1 << -1 << 0 << true << 3 << 10 << 5 << -1 << true;
+    QTest::newRow("lowered maximum, a row held")
+        << 20 << -1 << 0 << false << 3 << 10 << 5 << -1 << true;
+    // More rows than the list holds: rows come and go within the batch.
+    QTest::newRow("a batch longer than the list")
+        << -1 << -1 << 0 << true << 60 << kFullList << 0 << -1 << true;
+    QTest::newRow("a batch longer than the list, a row held")
+        << 30 << -1 << 0 << true << 60 << kFullList << 0 << -1 << false;
+    QTest::newRow("a maximum of 0") << -1 << -1 << 0 << true << 3 << 0 << 60 << -1 << false;
+    QTest::newRow("a maximum of 0, a row held")
+        << 5 << -1 << 0 << false << 3 << 0 << 60 << -1 << false;
+    // The row under a resting mouse pointer holds an index too; the view
+    // does not answer its removal, so the rows still move up in place.
+    QTest::newRow("the row under the mouse goes")
+        << -1 << -1 << 0 << true << 3 << kFullList << 0 << 1 << true;
+    QTest::newRow("the row under the mouse stays")
+        << -1 << -1 << 0 << true << 3 << kFullList << 0 << 20 << true;
 }
 
-// The one step a full list takes must leave the view exactly as an append
-// followed by the trim of the first row would, and say so to the item-model
-// contract.
-void ResultsListTest::aFullListTakesTheNewRowInPlaceOfTheFirst() {
+// The page's batch tells the view of all its rows in one step; what the
+// view shows after it must be what the steps one by one would have left,
+// and say so to the item-model contract.
+void ResultsListTest::aBatchShowsWhatItsStepsWouldHaveShown() {
     QFETCH(int, selectedRow);
     QFETCH(int, currentRow);
     QFETCH(int, currentColumn);
     QFETCH(bool, autoScroll);
+    QFETCH(int, added);
+    QFETCH(int, maximum);
+    QFETCH(int, unmatched);
+    QFETCH(int, hoveredRow);
     QFETCH(bool, inPlace);
     const Held held{selectedRow, currentRow, currentColumn};
     constexpr int kScrolledTo = 20;
@@ -212,39 +254,56 @@ void ResultsListTest::aFullListTakesTheNewRowInPlaceOfTheFirst() {
     ResultsModel expectedModel;
     ResultsView expectedView;
     Prepare(expectedView, expectedModel, held, kScrolledTo);
+    // The reference takes every step as a real insertion and removal.
+    expectedModel.SetFirstRowsHeld([](int) { return true; });
     ResultsModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     ResultsView view;
     Prepare(view, model, held, kScrolledTo);
     QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    QPersistentModelIndex hovered, expectedHovered;
+    if (hoveredRow >= 0) {
+        hovered = model.index(hoveredRow, 1);
+        expectedHovered = expectedModel.index(hoveredRow, 1);
+    }
 
-    for (int next = kFullList; next < kFullList + 3; ++next) {
+    // Twice, so the second batch meets what the first one left held.
+    int next = kFullList;
+    for (int batch = 0; batch < 2; ++batch) {
         // The page's order: append, scroll to the new row when asked, trim.
-        const int expectedIndex = expectedModel.Append(MakeRow(next));
-        if (autoScroll) expectedView.scrollTo(expectedModel.index(expectedIndex, 0));
-        expectedModel.RemoveFirst();
+        std::optional<std::uint64_t> scrollTo;
+        const int shownBefore = model.rowCount();
+        model.BeginBatch();
+        for (int i = 0; i < added; ++i, ++next) {
+            const int expectedIndex = expectedModel.Append(MakeRow(next));
+            if (autoScroll) expectedView.scrollTo(expectedModel.index(expectedIndex, 0));
+            if (expectedModel.rowCount() > maximum) expectedModel.RemoveFirst();
 
-        ResultsModel::Row row = MakeRow(next);
-        int index = model.AppendInPlaceOfFirst(row);
-        // Only the first step is sure to meet what the test held on the first
-        // row: a current first row moves on to the next, which is first again.
-        if (next == kFullList) QCOMPARE(index >= 0, inPlace);
-        if (index < 0) {
-            QCOMPARE(row[1], QStringLiteral("/data/%1").arg(next));  // still there to append
-            QCOMPARE(model.rowCount(), kFullList);
-            index = model.Append(std::move(row));
+            const int last = model.Append(MakeRow(next));
+            QCOMPARE(model.At(last)[1], "/data/" + std::to_string(next));
+            if (autoScroll) scrollTo = model.Serial(last);
+            if (model.Count() > maximum) model.RemoveFirst();
         }
-        if (autoScroll) view.scrollTo(model.index(index, 0));
-        QCOMPARE(model.index(index, 1).data().toString(), QStringLiteral("/data/%1").arg(next));
-        if (model.rowCount() > kFullList) model.RemoveFirst();
+        for (int i = 0; i < unmatched; ++i) {
+            if (expectedModel.rowCount() > maximum) expectedModel.RemoveFirst();
+            if (model.Count() > maximum) model.RemoveFirst();
+        }
+        QCOMPARE(model.rowCount(), shownBefore);
+        model.EndBatch(scrollTo);
+        if (batch == 0) {
+            const bool firstRowsRemoved =
+                std::any_of(removed.begin(), removed.end(),
+                            [](const QList<QVariant>& r) { return r.at(1) == 0; });
+            QCOMPARE(!firstRowsRemoved, inPlace);
+        }
         // A removal fits the scroll bar to the shorter list only when the
         // view lays itself out again.
         QCoreApplication::processEvents();
+        QCOMPARE(model.rowCount(), expectedModel.rowCount());
         QCOMPARE(ShownBy(view, model), ShownBy(expectedView, expectedModel));
+        QCOMPARE(hovered.row(), expectedHovered.row());
     }
-    QCOMPARE(model.index(0, 1).data().toString(), QStringLiteral("/data/3"));
-    QCOMPARE(model.index(kFullList - 1, 1).data().toString(),
-             QStringLiteral("/data/%1").arg(kFullList + 2));
 }
 
 void ResultsListTest::anOpenEditorKeepsItsTextWhileTheListMovesUp() {
@@ -264,8 +323,10 @@ void ResultsListTest::anOpenEditorKeepsItsTextWhileTheListMovesUp() {
     QVERIFY(editor);
     editor->setText(QStringLiteral("typed"));
 
-    ResultsModel::Row row = MakeRow(kFullList);
-    QCOMPARE(model.AppendInPlaceOfFirst(row), kFullList - 1);
+    model.BeginBatch();
+    QCOMPARE(model.Append(MakeRow(kFullList)), kFullList);
+    model.RemoveFirst();
+    model.EndBatch();
     QCOMPARE(editor->text(), QStringLiteral("typed"));
     QCOMPARE(editor->geometry().top(), view.visualRect(model.index(2, 0)).top());
     QCOMPARE(view.selectionModel()->selectedRows().value(0).row(), 2);
@@ -275,16 +336,24 @@ void ResultsListTest::anOpenEditorKeepsItsTextWhileTheListMovesUp() {
     QCOMPARE(model.index(2, 1).data().toString(), QStringLiteral("/data/3"));
 }
 
-void ResultsListTest::everyNewRowIsAnnouncedWhicheverWayItCameIn() {
+void ResultsListTest::everyNewRowIsAnnouncedAlsoOneThatCameAndWent() {
     ResultsModel model;
     QSignalSpy appended(&model, &ResultsModel::RowAppended);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    model.BeginBatch();
     for (int n = 0; n < 3; ++n) model.Append(MakeRow(n));
-    ResultsModel::Row row = MakeRow(3);
-    QCOMPARE(model.AppendInPlaceOfFirst(row), 2);
+    model.RemoveFirst();
+    model.RemoveFirst();
+    QCOMPARE(model.Append(MakeRow(3)), 1);
     QCOMPARE(appended.size(), 4);
-    QCOMPARE(appended.at(2).at(0).toInt(), 2);
-    QCOMPARE(appended.at(3).at(0).toInt(), 2);
-    QCOMPARE(model.At(appended.at(3).at(0).toInt())[1], QStringLiteral("/data/3"));
+    QCOMPARE(appended.at(3).at(0).toInt(), 1);
+    QCOMPARE(model.At(appended.at(3).at(0).toInt())[1], std::string("/data/3"));
+    // The views hear of the batch once, and only of the rows that stayed.
+    QVERIFY(inserted.isEmpty());
+    model.EndBatch();
+    QCOMPARE(inserted.size(), 1);
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.index(0, 1).data().toString(), QStringLiteral("/data/2"));
 }
 
 void ResultsListTest::theViewNeitherSortsNorCopies() {
@@ -381,8 +450,7 @@ void ResultsListTest::columnsFitTheirTextsAndFileNameTakesTheRest() {
     // A long path is shortened in its middle on screen and whole in its tip.
     const QString path = QStringLiteral("/home/user/") + QString(200, QLatin1Char('d')) +
                          QStringLiteral("/report.txt");
-    model.Append(
-        {QStringLiteral("stamp"), path, QStringLiteral("Created"), QStringLiteral("1"), QString()});
+    model.Append({"stamp", path.toStdString(), "Created", "1", ""});
     QCOMPARE(model.index(0, 1).data(Qt::ToolTipRole).toString(), path);
     QStyleOptionViewItem option;
     option.initFrom(&view);

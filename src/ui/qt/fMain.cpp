@@ -16,6 +16,7 @@
 
 #include "ui/qt/fAbout.h"
 #include "ui/qt/fProxySettings.h"
+#include "ui/qt/frame_pacer.h"
 #include "ui/qt/help.h"
 #include "ui/qt/page_tabs.h"
 #include "ui/qt/qt_system_text.h"
@@ -65,6 +66,8 @@ TfrmMain::TfrmMain(WatchContext context, QWidget* parent) : QMainWindow(parent),
         previous->setObjectName(QStringLiteral("PreviousPageShortcut"));
         connect(previous, &QShortcut::activated, this, [this] { commands_.StepPage(-1); });
     }
+
+    new FramePacer(this);
 
     frmAbout = new TfrmAbout(this);
     frmProxySettings = new TfrmProxySettings(this);

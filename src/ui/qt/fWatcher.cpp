@@ -251,6 +251,9 @@ void TfrmWatcher::BuildControls(BatchServices& services) {
                                  lvwResults->horizontalScrollBar()->sizeHint().height() +
                                  2 * lvwResults->frameWidth());
     lvwResults->setModel(results_);
+    connect(results_, &ResultsModel::RowToShow, lvwResults, &ResultsView::ShowRowWhole);
+    results_->SetFirstRowsHeld(
+        [view = lvwResults](int rows) { return view->HoldsFirstRows(rows); });
     // The stamps are written with the run's settings, so they are measured
     // with them too; the owner shown most is the user's own, as of the home folder.
     lvwResults->FitColumns(ResultsColumnFits(
@@ -402,7 +405,7 @@ ResultRow TfrmWatcher::RowAt(int index) const {
     const ResultsModel::Row& cells = results_->At(index);
     ResultRow row;
     for (std::size_t column = 0; column < row.size(); ++column)
-        row[column] = ToSystemText(cells[column]);
+        row[column] = ToSystemText(ResultsModel::Text(cells[column]));
     return row;
 }
 
@@ -419,45 +422,22 @@ int TfrmWatcher::MaxLines() const {
 }
 
 int TfrmWatcher::AppendRow(ResultRow row) {
-    // In a burst the stamp stays for a second, and the word, size and owner
-    // mostly repeat from the row before: those rows share the last QString of
-    // their column instead of decoding and allocating it again. The path is
-    // new in nearly every row, so it is not worth remembering.
-    struct LastText {
-        std::string text;
-        QString converted;
-        bool valid = false;
-    };
-    static std::array<LastText, std::tuple_size_v<ResultRow>> last;  // user-interface thread only
-    ResultsModel::Row cells;
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (i == 1) {
-            cells[i] = FromSystemText(row[i]);
-            continue;
-        }
-        LastText& column = last[i];
-        if (!column.valid || column.text != row[i]) {
-            column.converted = FromSystemText(row[i]);
-            column.text = std::move(row[i]);
-            column.valid = true;
-        }
-        cells[i] = column.converted;
-    }
-    // At its maximum the list is about to lose its first row to TrimResults;
-    // taking the new row in its place leaves that trim nothing to do.
-    if (results_->rowCount() == MaxLines()) {
-        const int index = results_->AppendInPlaceOfFirst(cells);
-        if (index >= 0) return index;
-    }
-    return results_->Append(std::move(cells));
+    return results_->Append(std::move(row));
 }
 
 void TfrmWatcher::MakeRowVisible(int index) {
+    // Within a batch only the last row asked for is scrolled to, once, when
+    // the view has the batch's rows: the scrolls to the rows before it would
+    // all be overtaken before anything is painted.
+    if (batchDepth_ > 0) {
+        pendingScroll_ = results_->Serial(index);
+        return;
+    }
     lvwResults->ShowRowWhole(index);
 }
 
 int TfrmWatcher::RowCount() const {
-    return results_->rowCount();
+    return results_->Count();
 }
 
 void TfrmWatcher::DeleteFirstRow() {
@@ -465,7 +445,28 @@ void TfrmWatcher::DeleteFirstRow() {
 }
 
 void TfrmWatcher::SetChangeCountText(const std::string& text) {
+    // Setting a label's text costs a layout and an accessibility event;
+    // within a batch only the last text is ever seen.
+    if (batchDepth_ > 0) {
+        pendingCount_ = text;
+        return;
+    }
     lblChangeCount->setText(FromSystemText(text));
+}
+
+void TfrmWatcher::BeginBatch() {
+    if (batchDepth_++ == 0) results_->BeginBatch();
+}
+
+void TfrmWatcher::EndBatch() {
+    if (batchDepth_ == 0 || --batchDepth_ > 0) return;
+    std::optional<std::uint64_t> scroll;
+    scroll.swap(pendingScroll_);
+    results_->EndBatch(scroll);
+    if (pendingCount_) {
+        lblChangeCount->setText(FromSystemText(*pendingCount_));
+        pendingCount_.reset();
+    }
 }
 
 void TfrmWatcher::ShowWatchNotice(const std::string& text) {

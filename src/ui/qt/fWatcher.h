@@ -9,7 +9,10 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "ui/watch_page.h"
@@ -87,6 +90,8 @@ class TfrmWatcher : public QWidget, public WatchPageView, public PageSurface {
     void SetChangeCountText(const std::string& text) override;
     // PageSurface
     void LogWriteFailed(int errorNumber) override { page_.LogWriteFailed(errorNumber); }
+    void BeginBatch() override;
+    void EndBatch() override;
 
   public slots:
     void cmdBrowseClick();
@@ -147,6 +152,11 @@ class TfrmWatcher : public QWidget, public WatchPageView, public PageSurface {
     QRadioButton* optTab = nullptr;
 
     ResultsModel* results_ = nullptr;
+    // What a batch leaves to its end: the count label's last text and the
+    // row to scroll to.
+    int batchDepth_ = 0;
+    std::optional<std::string> pendingCount_;
+    std::optional<std::uint64_t> pendingScroll_;
     ResultsView* lvwResults = nullptr;
     QTimer* Timer1 = nullptr;
 

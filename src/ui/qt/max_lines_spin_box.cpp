@@ -14,10 +14,16 @@ MaxLinesSpinBox::MaxLinesSpinBox(QWidget* parent) : QSpinBox(parent) {
     setWrapping(false);
     setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
     setKeyboardTracking(true);
+    readValue_ = MaxLinesValue(ToSystemText(readText_));
 }
 
 int MaxLinesSpinBox::CurrentValue() const {
-    return MaxLinesValue(ToSystemText(lineEdit()->text()));
+    const QString text = lineEdit()->text();
+    if (text != readText_) {
+        readValue_ = MaxLinesValue(ToSystemText(text));
+        readText_ = text;
+    }
+    return readValue_;
 }
 
 QValidator::State MaxLinesSpinBox::validate(QString& input, int& /*pos*/) const {

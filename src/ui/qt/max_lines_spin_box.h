@@ -21,6 +21,14 @@ class MaxLinesSpinBox : public QSpinBox {
   protected:
     QValidator::State validate(QString& input, int& pos) const override;
     void fixup(QString& input) const override;
+
+  private:
+    // Every record of a batch asks for the value, and the text changes only
+    // when it is edited: comparing a shared text is cheaper than reading it.
+    // (The spin box sets its text with the line edit's signals blocked, so
+    // no signal tells of every change.)
+    mutable QString readText_;
+    mutable int readValue_ = 0;
 };
 
 }  // namespace tarnwell

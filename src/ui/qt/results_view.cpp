@@ -1,6 +1,7 @@
 #include "ui/qt/results_view.h"
 
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QPalette>
 #include <QStyle>
@@ -132,6 +133,17 @@ void ResultsView::ShowRowWhole(int row) {
     // scroll asked for now would stop there.
     executeDelayedItemsLayout();
     scrollTo(model()->index(row, 0), QAbstractItemView::EnsureVisible);
+}
+
+bool ResultsView::HoldsFirstRows(int rows) const {
+    if (state() == EditingState) return true;
+    const QItemSelectionModel* selection = selectionModel();
+    if (selection == nullptr) return false;
+    const QModelIndex current = selection->currentIndex();
+    if (current.isValid() && current.row() < rows) return true;
+    for (const QItemSelectionRange& range : selection->selection())
+        if (range.top() < rows) return true;
+    return false;
 }
 
 void ResultsView::keyPressEvent(QKeyEvent* event) {

@@ -28,6 +28,10 @@ class ResultsView : public QTableView {
     // ago that the view has not laid out yet.
     void ShowRowWhole(int row);
 
+    // Whether the view would answer the removal of its first `rows` rows
+    // itself: its current row, a selected row or an open editor is among them.
+    bool HoldsFirstRows(int rows) const;
+
   protected:
     bool viewportEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
