@@ -1,10 +1,11 @@
 #include "engine/result_outputs.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <utility>
+
+#include "engine/decimal_text.h"
 
 namespace tarnwell {
 
@@ -85,13 +86,6 @@ std::string EscapedField(const std::string& text) {
     std::string out;
     AppendField(out, text, false);
     return out;
-}
-
-template <typename Integer>
-void AppendDecimal(std::string& out, Integer value) {
-    char digits[16];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    out.append(digits, result.ptr);
 }
 
 }  // namespace

@@ -50,7 +50,6 @@ class TThread {
     // Runs on the user-interface thread after Execute has returned by itself,
     // however it returned. The thread does not wait for it.
     std::function<void(TThread& sender)> OnTerminate;
-    bool FreeOnTerminate = false;  // never honoured: the page destroys its worker
 
     bool Terminated() const { return terminated_.load(std::memory_order_acquire); }
     // The thread has left Execute (or will never run it).
@@ -73,8 +72,6 @@ class TThread {
     // Worker thread. Waits for `time` unless the thread is terminated first;
     // false when it is.
     bool WaitUnlessTerminated(std::chrono::steady_clock::duration time);
-
-    UiDispatcher& Dispatcher() { return dispatcher_; }
 
   private:
     struct Shared;

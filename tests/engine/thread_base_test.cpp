@@ -87,7 +87,6 @@ TEST(ThreadBase, ExecuteRunsOnItsOwnThreadAndOnTerminateOnTheUiThread) {
     EXPECT_TRUE(thread.Finished());
     EXPECT_NE(thread.executeThread, ui.UiThread());
     EXPECT_EQ(thread.onTerminateThread, ui.UiThread());
-    EXPECT_FALSE(thread.FreeOnTerminate);
     // Ended by itself: the stop returns at once and OnTerminate ran once.
     thread.Terminate();
     ui.RunPending();
