@@ -122,91 +122,90 @@ void ResultsModel::Publish() {
     const std::size_t shown = published_;
     const std::size_t final = stored_ - removed_;
     const std::size_t gone = std::min(removed_, shown);
-    if (gone > 0) {
-        // A table view answers the removal of first rows by renumbering all
-        // of its rows; when nothing holds an index on a row that goes, the
-        // same picture comes from the rows' texts moving up in place, with
-        // indexes held on rows following them. A view answers a held first
-        // row's removal itself (it moves the current row on, drops the
-        // selection with a signal), and an editor in a one-row change would
-        // be refilled: those take the real removal.
-        bool inPlace = std::min(shown, final) >= 2 &&
-                       !(firstRowsHeld_ && firstRowsHeld_(static_cast<int>(gone)));
-        const QModelIndexList from = inPlace ? persistentIndexList() : QModelIndexList();
-        QModelIndexList to;
-        to.reserve(from.size());
-        for (const QModelIndex& held : from) {
-            if (static_cast<std::size_t>(held.row()) >= gone) {
-                to.append(index(held.row() - static_cast<int>(gone), held.column()));
-            } else if (firstRowsHeld_) {
-                // Such as the row under the mouse: it goes, as with a removal.
-                to.append(QModelIndex());
-            } else {
-                inPlace = false;
-                break;
-            }
-        }
-        if (inPlace) {
-            Drop(removed_);
-            removed_ = 0;
-            changePersistentIndexList(from, to);
-            if (final < shown) {
-                beginRemoveRows(QModelIndex(), static_cast<int>(final),
-                                static_cast<int>(shown) - 1);
-                published_ = final;
-                endRemoveRows();
-            } else if (final > shown) {
-                beginInsertRows(QModelIndex(), static_cast<int>(shown),
-                                static_cast<int>(final) - 1);
-                published_ = final;
-                endInsertRows();
-            }
-            emit dataChanged(index(0, 0),
-                             index(static_cast<int>(std::min(shown, final)) - 1, kColumnCount - 1),
-                             {Qt::DisplayRole, Qt::EditRole});
-            return;
-        }
-        // The new rows come in first: a view whose current row goes moves it
-        // on to the row after the ones removed, as it would have moved it
-        // step by step, and that row must be there also when every row the
-        // view knew goes. Rows that came and went within the batch make way
-        // for the ones that stay.
-        if (removed_ > gone) {
-            const std::size_t staying = stored_ - removed_;
-            for (std::size_t i = 0; i < staying; ++i)
-                Slot(shown + i) = std::move(Slot(removed_ + i));
-            for (std::size_t i = shown + staying; i < stored_; ++i) Slot(i) = Row();
-            stored_ = shown + staying;
-            removed_ = gone;
-        }
-        if (stored_ > published_) {
-            beginInsertRows(QModelIndex(), static_cast<int>(published_),
-                            static_cast<int>(stored_) - 1);
-            published_ = stored_;
-            endInsertRows();
-        }
-        ShowWantedRow();
-        // One by one, as the steps went: each time the view's current row
-        // goes, the view moves it on and scrolls to it, and where it ends up
-        // depends on that order.
-        for (std::size_t i = 0; i < gone; ++i) {
-            beginRemoveRows(QModelIndex(), 0, 0);
-            Drop(1);
-            --removed_;
-            --published_;
-            endRemoveRows();
-        }
+    if (gone == 0) {
+        // Nothing the views knew has gone; what is left to remove came and
+        // went within the batch.
+        Drop(removed_);
+        removed_ = 0;
+        InsertStoredRows();
         return;
     }
-    // Nothing the views knew has gone; what is left to remove came and went
-    // within the batch.
+    if (PublishInPlace(shown, final, gone)) return;
+    PublishWithRemovals(shown, gone);
+}
+
+// A table view answers the removal of first rows by renumbering all of its
+// rows; when nothing holds an index on a row that goes, the same picture
+// comes from the rows' texts moving up in place, with indexes held on rows
+// following them. A view answers a held first row's removal itself (it moves
+// the current row on, drops the selection with a signal), and an editor in a
+// one-row change would be refilled: those take the real removal.
+bool ResultsModel::PublishInPlace(std::size_t shown, std::size_t final, std::size_t gone) {
+    if (std::min(shown, final) < 2) return false;
+    if (firstRowsHeld_ && firstRowsHeld_(static_cast<int>(gone))) return false;
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex& held : from) {
+        if (static_cast<std::size_t>(held.row()) >= gone) {
+            to.append(index(held.row() - static_cast<int>(gone), held.column()));
+        } else if (firstRowsHeld_) {
+            // Such as the row under the mouse: it goes, as with a removal.
+            to.append(QModelIndex());
+        } else {
+            return false;
+        }
+    }
     Drop(removed_);
     removed_ = 0;
-    if (stored_ > published_) {
-        beginInsertRows(QModelIndex(), static_cast<int>(published_), static_cast<int>(stored_) - 1);
-        published_ = stored_;
+    changePersistentIndexList(from, to);
+    if (final < shown) {
+        beginRemoveRows(QModelIndex(), static_cast<int>(final), static_cast<int>(shown) - 1);
+        published_ = final;
+        endRemoveRows();
+    } else if (final > shown) {
+        beginInsertRows(QModelIndex(), static_cast<int>(shown), static_cast<int>(final) - 1);
+        published_ = final;
         endInsertRows();
     }
+    emit dataChanged(index(0, 0),
+                     index(static_cast<int>(std::min(shown, final)) - 1, kColumnCount - 1),
+                     {Qt::DisplayRole, Qt::EditRole});
+    return true;
+}
+
+void ResultsModel::PublishWithRemovals(std::size_t shown, std::size_t gone) {
+    // The new rows come in first: a view whose current row goes moves it on
+    // to the row after the ones removed, as it would have moved it step by
+    // step, and that row must be there also when every row the view knew
+    // goes. Rows that came and went within the batch make way for the ones
+    // that stay.
+    if (removed_ > gone) {
+        const std::size_t staying = stored_ - removed_;
+        for (std::size_t i = 0; i < staying; ++i) Slot(shown + i) = std::move(Slot(removed_ + i));
+        for (std::size_t i = shown + staying; i < stored_; ++i) Slot(i) = Row();
+        stored_ = shown + staying;
+        removed_ = gone;
+    }
+    InsertStoredRows();
+    ShowWantedRow();
+    // One by one, as the steps went: each time the view's current row goes,
+    // the view moves it on and scrolls to it, and where it ends up depends on
+    // that order.
+    for (std::size_t i = 0; i < gone; ++i) {
+        beginRemoveRows(QModelIndex(), 0, 0);
+        Drop(1);
+        --removed_;
+        --published_;
+        endRemoveRows();
+    }
+}
+
+void ResultsModel::InsertStoredRows() {
+    if (stored_ <= published_) return;
+    beginInsertRows(QModelIndex(), static_cast<int>(published_), static_cast<int>(stored_) - 1);
+    published_ = stored_;
+    endInsertRows();
 }
 
 void ResultsModel::Drop(std::size_t rows) {

@@ -86,6 +86,9 @@ class ResultsModel : public QAbstractTableModel {
     const Row& Slot(std::size_t row) const { return slots_[(head_ + row) & (slots_.size() - 1)]; }
     void Grow();
     void Publish();
+    bool PublishInPlace(std::size_t shown, std::size_t final, std::size_t gone);
+    void PublishWithRemovals(std::size_t shown, std::size_t gone);
+    void InsertStoredRows();
     void ShowWantedRow();
     // Frees the first `rows` stored rows.
     void Drop(std::size_t rows);
