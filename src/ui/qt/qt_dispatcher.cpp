@@ -9,7 +9,10 @@
 
 namespace tarnwell {
 
-QtDispatcher::QtDispatcher(QObject* parent) : QObject(parent) {}
+QtDispatcher::QtDispatcher(QObject* parent)
+    : QObject(parent), handOvers_([this] {
+          QMetaObject::invokeMethod(this, &QtDispatcher::Serve, Qt::QueuedConnection);
+      }) {}
 
 QtDispatcher::~QtDispatcher() {
     auto notices = std::move(notices_);
@@ -23,43 +26,11 @@ QtDispatcher::~QtDispatcher() {
 }
 
 void QtDispatcher::Post(std::function<void()> routine) {
-    std::lock_guard lock(mutex_);
-    queue_.push_back(std::move(routine));
-    // One queued Serve drains everything; more wake-ups would only cost events.
-    if (!wakePosted_) {
-        wakePosted_ = true;
-        QMetaObject::invokeMethod(this, &QtDispatcher::Serve, Qt::QueuedConnection);
-    }
+    handOvers_.Post(std::move(routine));
 }
 
 void QtDispatcher::Serve() {
-    // A routine that runs a nested event loop (a modal box) must not have the
-    // next hand-overs run inside it: they are served one at a time, and the
-    // outer drain takes them up once it returns.
-    if (serving_) return;
-    serving_ = true;
-    struct Drain {
-        QtDispatcher& self;
-        ~Drain() {
-            self.serving_ = false;
-            std::lock_guard lock(self.mutex_);
-            // Left by an error in a routine: the rest of the queue still runs.
-            if (!self.queue_.empty())
-                QMetaObject::invokeMethod(&self, &QtDispatcher::Serve, Qt::QueuedConnection);
-            else
-                self.wakePosted_ = false;
-        }
-    } drain{*this};
-    for (;;) {
-        std::function<void()> routine;
-        {
-            std::lock_guard lock(mutex_);
-            if (queue_.empty()) return;
-            routine = std::move(queue_.front());
-            queue_.pop_front();
-        }
-        routine();
-    }
+    handOvers_.Serve();
 }
 
 UiDispatcher::NoticeId QtDispatcher::ShowNotice(const std::string& text,

@@ -10,12 +10,11 @@
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
-#include <deque>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <string>
 
+#include "engine/hand_over_queue.h"
 #include "engine/ui_dispatcher.h"
 
 namespace tarnwell {
@@ -37,10 +36,7 @@ class QtDispatcher : public QObject, public UiDispatcher {
     void Serve();
     void Dismissed(NoticeId id);
 
-    std::mutex mutex_;
-    std::deque<std::function<void()>> queue_;  // guarded by mutex_
-    bool wakePosted_ = false;                  // guarded by mutex_: a Serve is queued or running
-    bool serving_ = false;                     // user-interface thread only
+    HandOverQueue handOvers_;
 
     struct Notice {
         QPointer<QMessageBox> box;

@@ -21,7 +21,9 @@ struct NoticeStart {
 
 }  // namespace
 
-Win32Dispatcher::Win32Dispatcher() {
+// The wake-up reads window_ when it is called, after the constructor made it.
+Win32Dispatcher::Win32Dispatcher()
+    : handOvers_([this] { PostMessageA(window_, kServeMessage, 0, 0); }) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof windowClass;
@@ -60,43 +62,11 @@ LRESULT CALLBACK Win32Dispatcher::WindowProc(HWND window, UINT message, WPARAM w
 }
 
 void Win32Dispatcher::Post(std::function<void()> routine) {
-    std::lock_guard lock(mutex_);
-    queue_.push_back(std::move(routine));
-    // One posted message drains everything; more would only cost messages.
-    if (!wakePosted_) {
-        wakePosted_ = true;
-        PostMessageA(window_, kServeMessage, 0, 0);
-    }
+    handOvers_.Post(std::move(routine));
 }
 
 void Win32Dispatcher::Serve() {
-    // A routine that runs a nested message loop (a modal box) must not have
-    // the next hand-overs run inside it: they are served one at a time, and
-    // the outer drain takes them up once it returns.
-    if (serving_) return;
-    serving_ = true;
-    struct Drain {
-        Win32Dispatcher& self;
-        ~Drain() {
-            self.serving_ = false;
-            std::lock_guard lock(self.mutex_);
-            // Left by an error in a routine: the rest of the queue still runs.
-            if (!self.queue_.empty())
-                PostMessageA(self.window_, kServeMessage, 0, 0);
-            else
-                self.wakePosted_ = false;
-        }
-    } drain{*this};
-    for (;;) {
-        std::function<void()> routine;
-        {
-            std::lock_guard lock(mutex_);
-            if (queue_.empty()) return;
-            routine = std::move(queue_.front());
-            queue_.pop_front();
-        }
-        routine();
-    }
+    handOvers_.Serve();
 }
 
 INT_PTR CALLBACK Win32Dispatcher::NoticeProc(HWND dialog, UINT message, WPARAM wParam,

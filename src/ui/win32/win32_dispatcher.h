@@ -8,12 +8,11 @@
 // thread; ShowNotice and CloseNotice on the user-interface thread only. It
 // must outlive every worker that uses it.
 
-#include <deque>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <string>
 
+#include "engine/hand_over_queue.h"
 #include "engine/ui_dispatcher.h"
 #include "ui/win32/windows_api.h"
 
@@ -42,10 +41,7 @@ class Win32Dispatcher final : public UiDispatcher {
     void Dismissed(NoticeId id);
 
     HWND window_ = nullptr;
-    std::mutex mutex_;
-    std::deque<std::function<void()>> queue_;  // guarded by mutex_
-    bool wakePosted_ = false;                  // guarded by mutex_: a Serve is queued or running
-    bool serving_ = false;                     // user-interface thread only
+    HandOverQueue handOvers_;
 
     struct Notice {
         HWND box;
