@@ -329,6 +329,7 @@ PY
 if [ "$soak" = 1 ]; then
     soak_run
     "${analyze[@]}" table "$out" >"$results/soak.md"
+    cp "$out" "$results/$(date -u +%Y%m%dT%H%M%S)-soak.jsonl"
     cat "$results/soak.md"
     exit 0
 fi
