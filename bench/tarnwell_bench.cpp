@@ -691,7 +691,7 @@ int RunWatch(const Options& options) {
     return ready ? 0 : 1;
 }
 
-// The results list alone, through the page's own surface: Append (and the
+// The results list alone, through the surface the worker reports to: Append (and the
 // scroll when asked) then TrimResults, the two steps every report makes.
 int RunMemoryScenario(const Options& options) {
     QtDispatcher qtDispatcher;
@@ -699,6 +699,7 @@ int RunMemoryScenario(const Options& options) {
     TfrmWatcher page(WatchContext{qtDispatcher, services.Batch()});
     Find<MaxLinesSpinBox>(page, "txtMaxLines")->setValue(options.rows);
     Find<QCheckBox>(page, "chkAutoScroll")->setChecked(options.autoScroll);
+    PageSurface& surface = page.Logic();
 
     // Rows of the length a real watch makes: a time stamp, a path of a few
     // folders, a word, a size, an owner.
@@ -712,9 +713,9 @@ int RunMemoryScenario(const Options& options) {
                          "Created", std::to_string(serial % 100000), "benchhost\\root"};
     };
     for (int i = 0; i < options.rows; ++i) {
-        const int index = page.AppendRow(nextRow());
-        if (page.AutoScroll()) page.MakeRowVisible(index);
-        TrimResults(page);
+        const int index = surface.AppendRow(nextRow());
+        if (surface.AutoScroll()) surface.MakeRowVisible(index);
+        TrimResults(surface);
     }
     const double peakAfterFill = PeakMegabytes();
 
@@ -733,11 +734,11 @@ int RunMemoryScenario(const Options& options) {
         ResultRow row = nextRow();
         const auto begin = std::chrono::steady_clock::now();
         // As a hand-over of one record makes them: within the page's batch.
-        page.BeginBatch();
-        const int index = page.AppendRow(std::move(row));
-        if (page.AutoScroll()) page.MakeRowVisible(index);
-        TrimResults(page);
-        page.EndBatch();
+        surface.BeginBatch();
+        const int index = surface.AppendRow(std::move(row));
+        if (surface.AutoScroll()) surface.MakeRowVisible(index);
+        TrimResults(surface);
+        surface.EndBatch();
         const auto end = std::chrono::steady_clock::now();
         micros.push_back(std::chrono::duration<double, std::micro>(end - begin).count());
     });

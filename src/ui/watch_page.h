@@ -134,6 +134,10 @@ class WatchPageView {
     // All rows in one update bracket, so the list repaints once.
     virtual void ClearRows() = 0;
     virtual void SetChangeCountText(const std::string& text) = 0;  // lblChangeCount
+    // Around the records of one hand-over, as PageSurface::BeginBatch: a face
+    // may leave the list's insertions, its scroll and the count to EndBatch.
+    virtual void BeginBatch() {}
+    virtual void EndBatch() {}
 };
 
 // What every page's workers are made with; both outlive every page.
@@ -172,6 +176,8 @@ class WatchPage final : public PageSurface {
     void SetChangeCountText(const std::string& text) override { view_.SetChangeCountText(text); }
     void LogWriteFailed(int errorNumber) override;
     void ShowWatchNotice(const std::string& text) override { view_.ShowWatchNotice(text); }
+    void BeginBatch() override { view_.BeginBatch(); }
+    void EndBatch() override { view_.EndBatch(); }
 
   private:
     void Refuse(const char* text, MessageIcon icon);

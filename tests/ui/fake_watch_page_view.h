@@ -25,6 +25,9 @@ class FakeWatchPageView : public WatchPageView {
     std::vector<std::string> notices;
     std::vector<std::string> watchNotices;
     std::vector<std::string> calls;
+    // The worker's hand-overs: how many brackets, how deep now, and rows that
+    // came outside one (which a face could not show in one step).
+    int batches = 0, batchDepth = 0, rowsOutsideBatch = 0;
     // Runs while a message box would be up, before it is dismissed.
     std::function<void()> whileMessageShown;
 
@@ -70,6 +73,7 @@ class FakeWatchPageView : public WatchPageView {
     bool AutoScroll() const override { return autoScroll; }
     int MaxLines() const override { return maxLines; }
     int AppendRow(ResultRow row) override {
+        if (batchDepth == 0) ++rowsOutsideBatch;
         rows.push_back(std::move(row));
         return static_cast<int>(rows.size()) - 1;
     }
@@ -82,6 +86,10 @@ class FakeWatchPageView : public WatchPageView {
         rows.clear();
     }
     void SetChangeCountText(const std::string& text) override { changeCount = text; }
+    void BeginBatch() override {
+        if (batchDepth++ == 0) ++batches;
+    }
+    void EndBatch() override { --batchDepth; }
 };
 
 }  // namespace tarnwell::test

@@ -169,6 +169,10 @@ TEST_F(WatchPageTest, WatchListsACreatedFileAndWritesItsLine) {
     EXPECT_EQ(row[3], "5");
     EXPECT_NE(row[4].find('\\'), std::string::npos) << "owner as domain\\name: " << row[4];
     EXPECT_EQ(view_.changeCount, "1");
+    // The hand-over reached the window as one batch it may show in one step.
+    EXPECT_GE(view_.batches, 1);
+    EXPECT_EQ(view_.batchDepth, 0);
+    EXPECT_EQ(view_.rowsOutsideBatch, 0);
 
     Page().StopWatch();
     EXPECT_EQ(Page().Worker(), nullptr);

@@ -512,15 +512,16 @@ void WatcherPageTest::autoScrollKeepsTheNewestRowWhollyInView() {
     for (const int burst : bursts) {
         // One batch as the worker hands it over: the rows come without the
         // event loop turning in between.
-        page_->BeginBatch();
+        PageSurface& surface = page_->Logic();
+        surface.BeginBatch();
         for (int i = 0; i < burst; ++i) {
             ChangeRecord record;
             record.FullPath = "/data/file" + std::to_string(++change);
             record.ActionWord = "Created";
-            AddResultRow(*page_, "12/10/2026 1:15:00 PM", record);
-            TrimResults(*page_);
+            AddResultRow(surface, "12/10/2026 1:15:00 PM", record);
+            TrimResults(surface);
         }
-        page_->EndBatch();
+        surface.EndBatch();
         QVERIFY2(newestRowIsWhole(), qPrintable(QStringLiteral("after change %1").arg(change)));
         QCoreApplication::processEvents();
         QVERIFY2(newestRowIsWhole(),

@@ -35,15 +35,14 @@ class ResultsView;
 
 using WatchContext = WorkerContext;
 
-// Also a PageSurface of its own, with the same list and settings as the
-// logic's, so what feeds the list can be driven and measured without a worker.
-class TfrmWatcher : public QWidget, public WatchPageView, public PageSurface {
+class TfrmWatcher : public QWidget, public WatchPageView {
     Q_OBJECT
 
   public:
     explicit TfrmWatcher(WatchContext context, QWidget* parent = nullptr);
     ~TfrmWatcher() override;  // stops a running watch first
 
+    // What the worker reports to; tests and the benchmark feed the list through it too.
     WatchPage& Logic() { return page_; }
     void StartWatch() { page_.StartWatch(); }
     void StopWatch() { page_.StopWatch(); }
@@ -88,8 +87,6 @@ class TfrmWatcher : public QWidget, public WatchPageView, public PageSurface {
     void DeleteFirstRow() override;
     void ClearRows() override;
     void SetChangeCountText(const std::string& text) override;
-    // PageSurface
-    void LogWriteFailed(int errorNumber) override { page_.LogWriteFailed(errorNumber); }
     void BeginBatch() override;
     void EndBatch() override;
 
