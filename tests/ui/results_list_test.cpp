@@ -46,6 +46,7 @@ class ResultsListTest : public QObject {
     void theViewNeitherSortsNorCopies();
     void columnsFitTheirTextsAndFileNameTakesTheRest_data();
     void columnsFitTheirTextsAndFileNameTakesTheRest();
+    void cellsLookAsTheStyleDrawsThem();
 };
 
 void ResultsListTest::rowsStayInOrderAcrossTheRingsWrapAndGrowth() {
@@ -464,6 +465,69 @@ void ResultsListTest::columnsFitTheirTextsAndFileNameTakesTheRest() {
     };
     Peek::Init(delegate, &option, model.index(0, 1));
     QCOMPARE(option.textElideMode, Qt::ElideMiddle);
+}
+
+// The list keeps its cells' laid-out texts from paint to paint; what it
+// paints must be what the style's own delegate paints: panels, the selected
+// row, texts cut at the end or (the path) in the middle, empty cells, and a
+// row whose text changed in place.
+void ResultsListTest::cellsLookAsTheStyleDrawsThem() {
+    ResultsModel model;
+    model.Append({"12/10/2026 1:15:00 PM", "/data/short", "Created", "100", "host\\user"});
+    model.Append({"12/10/2026 1:15:01 PM",
+                  "/data/a/rather/long/folder/name/that/cannot/fit/in/its/column/file.txt",
+                  "Renamed - From", "4294967295", "workstation\\alexandra.longname"});
+    model.Append({"12/10/2026 1:15:02 PM", "/data/dir", "", "", ""});
+    ResultsView view;
+    view.setModel(&model);
+    for (int column = 0; column < ResultsModel::kColumnCount; ++column)
+        view.horizontalHeader()->resizeSection(column, 70);
+    view.resize(420, 160);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.selectRow(1);
+
+    class StyleDelegate : public QStyledItemDelegate {
+      public:
+        StyleDelegate(Qt::TextElideMode elide, QObject* parent)
+            : QStyledItemDelegate(parent), elide_(elide) {}
+
+      protected:
+        void initStyleOption(QStyleOptionViewItem* option,
+                             const QModelIndex& index) const override {
+            QStyledItemDelegate::initStyleOption(option, index);
+            option->textElideMode = elide_;
+        }
+
+      private:
+        Qt::TextElideMode elide_;
+    };
+    const auto picture = [&] {
+        view.viewport()->repaint();
+        return view.viewport()->grab().toImage();
+    };
+    const auto compare = [&](const char* when) {
+        QAbstractItemDelegate* ours = view.itemDelegate();
+        QAbstractItemDelegate* oursForPath = view.itemDelegateForColumn(1);
+        const QImage cached = picture();
+        StyleDelegate plain(Qt::ElideRight, nullptr), plainForPath(Qt::ElideMiddle, nullptr);
+        view.setItemDelegate(&plain);
+        view.setItemDelegateForColumn(1, &plainForPath);
+        const QImage styled = picture();
+        view.setItemDelegate(ours);
+        view.setItemDelegateForColumn(1, oursForPath);
+        QVERIFY2(cached == styled, when);
+    };
+    view.setItemDelegateForColumn(1, nullptr);
+    // The path column cuts in the middle once the columns are fitted.
+    view.FitColumns(ResultsColumnFits(RegionalSettings{}, "host\\user"));
+    view.horizontalHeader()->resizeSection(1, 120);
+    compare("first paint");
+    compare("second paint, from what was kept");
+    QVERIFY(model.setData(model.index(0, 0), QStringLiteral("edited")));
+    compare("after an edit");
+    view.horizontalHeader()->resizeSection(1, 200);
+    compare("after the column grew");
 }
 
 }  // namespace tarnwell

@@ -5,9 +5,10 @@
 #include <QKeyEvent>
 #include <QPalette>
 #include <QStyle>
-#include <QStyledItemDelegate>
 #include <algorithm>
 #include <iterator>
+
+#include "ui/qt/results_delegate.h"
 
 namespace tarnwell {
 
@@ -15,19 +16,6 @@ namespace {
 
 // The widths the list starts with before it has been fitted to its texts.
 constexpr int kColumnWidths[] = {120, 300, 100, 100, 100};
-
-// A path cut at its end would lose the file's own name, the part that says
-// most; cut in the middle, the start of the folder and the name both stay.
-class MiddleElidingDelegate : public QStyledItemDelegate {
-  public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-  protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
-        option->textElideMode = Qt::ElideMiddle;
-    }
-};
 
 }  // namespace
 
@@ -41,6 +29,7 @@ ResultsView::ResultsView(QWidget* parent) : QTableView(parent) {
     setTabKeyNavigation(false);
     setCornerButtonEnabled(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setItemDelegate(new ResultsDelegate(Qt::ElideRight, this));
 
     // Every row has the height of one line of text, so the view never has to
     // measure rows to place them.
@@ -97,7 +86,10 @@ void ResultsView::FitColumns(const std::array<ColumnFit, 5>& fits) {
             // Room for a useful part of a path even in a narrow window.
             restMinimum_ = std::max(width, 30 * fontMetrics().averageCharWidth());
             width = restMinimum_;
-            setItemDelegateForColumn(i, new MiddleElidingDelegate(this));
+            // A path cut at its end would lose the file's own name, the part
+            // that says most; cut in the middle, the start of the folder and
+            // the name both stay.
+            setItemDelegateForColumn(i, new ResultsDelegate(Qt::ElideMiddle, this));
         }
         columns->resizeSection(i, width);
     }
