@@ -1,8 +1,9 @@
 // The Windows program's windows, made for real and driven by window messages
 // as a user's clicks and typing would: the main window and its tabs, a page's
 // defaults, Start's refusals (through the MessageBoxA seam), a real watch on a
-// real folder with its CSV log, Stop, Clear, the maximum lines, the About box
-// and the proxy dialog's round trip through the registry.
+// real folder with its CSV log, Stop, Clear, the maximum lines, a hand-over's
+// rows shown in one step, the page's warnings, the About box and its link, and
+// the proxy dialog's round trip through the registry.
 
 #include <gtest/gtest.h>
 
@@ -12,10 +13,13 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "engine/change_record.h"
+#include "engine/result_outputs.h"
 #include "net/proxy_settings.h"
 #include "ui/watch_services.h"
 #include "ui/win32/fMain.h"
@@ -90,6 +94,34 @@ class OneShotServer {
 bool Shown(HWND window) {
     return (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0;
 }
+
+// The messages that show a step of the results list to the user, counted
+// on the list and the count label while it lives.
+class ShowingMessages {
+  public:
+    ShowingMessages(HWND list, HWND countLabel) : windows_{list, countLabel} {
+        for (HWND window : windows_)
+            SetWindowSubclass(window, &Count, 1, reinterpret_cast<DWORD_PTR>(this));
+    }
+    ~ShowingMessages() {
+        for (HWND window : windows_) RemoveWindowSubclass(window, &Count, 1);
+    }
+    ShowingMessages(const ShowingMessages&) = delete;
+    ShowingMessages& operator=(const ShowingMessages&) = delete;
+
+    int redrawOff = 0, redrawOn = 0, scrolls = 0, countTexts = 0;
+
+  private:
+    static LRESULT CALLBACK Count(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                  UINT_PTR /*id*/, DWORD_PTR data) {
+        auto* self = reinterpret_cast<ShowingMessages*>(data);
+        if (message == WM_SETREDRAW) ++(wParam != 0 ? self->redrawOn : self->redrawOff);
+        if (message == LVM_ENSUREVISIBLE) ++self->scrolls;
+        if (message == WM_SETTEXT && window == self->windows_[1]) ++self->countTexts;
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+    HWND windows_[2];
+};
 
 class Win32WindowsTest : public ::testing::Test {
   protected:
@@ -216,6 +248,79 @@ class Win32WindowsTest : public ::testing::Test {
             if (PumpUntil([&] { return Rows() >= rows; }, 150ms)) return true;
         }
         return false;
+    }
+
+    // One record of a hand-over as the worker reports it: its row (scrolled
+    // to with Auto Scroll), the count, the trim to the maximum lines.
+    void Report(int number) {
+        ChangeRecord record;
+        record.FullPath = "C:\\watched\\file" + std::to_string(number) + ".txt";
+        record.ActionWord = "Created";
+        record.Size = static_cast<std::uint32_t>(number);
+        record.Owner = "HOST\\user";
+        WatchPage& page = Page().Logic();
+        AddResultRow(page, "stamp " + std::to_string(number), record);
+        ShowChangeCount(page, number);
+        TrimResults(page);
+    }
+    // What the user sees of the list and the count.
+    struct ListPicture {
+        std::vector<std::string> rows;
+        std::string count;
+        int top = 0;
+        bool operator==(const ListPicture& other) const {
+            return rows == other.rows && count == other.count && top == other.top;
+        }
+        friend void PrintTo(const ListPicture& picture, std::ostream* out) {
+            *out << picture.rows.size() << " rows from "
+                 << (picture.rows.empty() ? "-" : picture.rows.front()) << " to "
+                 << (picture.rows.empty() ? "-" : picture.rows.back()) << ", top row "
+                 << picture.top << ", count \"" << picture.count << "\"";
+        }
+    };
+    ListPicture WhatIsShown() {
+        ListPicture shown;
+        for (int row = 0; row < Rows(); ++row) {
+            std::string cells;
+            for (int column = 0; column < 5; ++column) cells += Cell(row, column) + "|";
+            shown.rows.push_back(cells);
+        }
+        shown.count = TextOf(Item(IDC_LBLCHANGECOUNT));
+        shown.top = ListView_GetTopIndex(Item(IDC_LVWRESULTS));
+        return shown;
+    }
+    bool NewestRowVisible() {
+        HWND list = Item(IDC_LVWRESULTS);
+        const int top = ListView_GetTopIndex(list);
+        return Rows() > 0 && top <= Rows() - 1 && Rows() - 1 < top + ListView_GetCountPerPage(list);
+    }
+
+    // A watch page's warning: owned by the page's window, the product name
+    // as caption, the warning icon beside the whole text, OK below them.
+    void ExpectWarning(HWND notice) {
+        EXPECT_EQ(GetWindow(notice, GW_OWNER), GetAncestor(Page().Handle(), GA_ROOT));
+        EXPECT_EQ(TextOf(notice), "Tarnwell");
+        HWND icon = GetDlgItem(notice, IDC_NOTICE_ICON);
+        EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(icon, STM_GETICON, 0, 0)),
+                  LoadIcon(nullptr, IDI_WARNING));
+        EXPECT_TRUE(IsWindowVisible(icon));
+        HWND label = GetDlgItem(notice, IDC_NOTICE_TEXT);
+        RECT iconPlace, textPlace, okPlace;
+        GetWindowRect(icon, &iconPlace);
+        GetWindowRect(label, &textPlace);
+        GetWindowRect(GetDlgItem(notice, IDOK), &okPlace);
+        EXPECT_LE(iconPlace.right, textPlace.left);
+        EXPECT_LE(textPlace.bottom, okPlace.top);
+        const std::string text = TextOf(label);
+        HDC dc = GetDC(label);
+        HGDIOBJ before =
+            SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
+        RECT needed{0, 0, textPlace.right - textPlace.left, 0};
+        DrawTextA(dc, text.c_str(), -1, &needed,
+                  DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX | DT_EDITCONTROL);
+        SelectObject(dc, before);
+        ReleaseDC(label, dc);
+        EXPECT_LE(needed.bottom, textPlace.bottom - textPlace.top) << "the text is cut";
     }
 
     fs::path root_;
@@ -421,8 +526,25 @@ TEST_F(Win32WindowsTest, ALogThatCannotBeWrittenIsToldOnce) {
     const std::string text = TextOf(GetDlgItem(notice, IDC_NOTICE_TEXT));
     EXPECT_EQ(text.rfind("Cannot write to the log file Z:\\dev\\full: ", 0), 0u) << text;
     EXPECT_NE(text.find("Lines may be missing from the file."), std::string::npos) << text;
+    ExpectWarning(notice);
     SendMessageA(GetDlgItem(notice, IDOK), BM_CLICK, 0, 0);
     EXPECT_EQ(Page().LogFailureNotice(), nullptr);
+}
+
+TEST_F(Win32WindowsTest, AWatchNoticeIsAWarningOfThePage) {
+    // Only the Linux directory read gives one; the page shows it as it would.
+    const std::string text =
+        "Changes below 3 folders are not reported: the system's limit on watched folders "
+        "(8192) is reached. Raise fs.inotify.max_user_watches & start the watch again.";
+    Page().Logic().ShowWatchNotice(text);
+    HWND notice = Page().WatchNotice();
+    ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(TextOf(GetDlgItem(notice, IDC_NOTICE_TEXT)), text);
+    ExpectWarning(notice);
+    // Not modal: every window stays usable while it is up.
+    EXPECT_TRUE(IsWindowEnabled(main_->Handle()));
+    SendMessageA(GetDlgItem(notice, IDOK), BM_CLICK, 0, 0);
+    EXPECT_EQ(Page().WatchNotice(), nullptr);
 }
 
 TEST_F(Win32WindowsTest, ListKeepsAtMostTheMaximumLines) {
@@ -437,6 +559,112 @@ TEST_F(Win32WindowsTest, ListKeepsAtMostTheMaximumLines) {
         PumpUntil([&] { return std::stoi(TextOf(Item(IDC_LBLCHANGECOUNT))) >= count + 2; }, 10s));
     EXPECT_EQ(Rows(), 2);
     EXPECT_NE(Cell(1, 1).find("late2.txt"), std::string::npos) << "the newest row stays last";
+}
+
+TEST_F(Win32WindowsTest, AHandOverIsShownInOneStepAsItsCallsOneByOneWouldShowIt) {
+    HWND list = Item(IDC_LVWRESULTS);
+    const int page = ListView_GetCountPerPage(list);
+    ASSERT_GT(page, 0);
+    // Hand-overs of a few rows, of twice the maximum with a batch within it,
+    // and of one row; the maximum is three pages, so the list scrolls.
+    const int maximum = 3 * page;
+    const int sizes[] = {3, 2 * maximum, 1};
+    Type(IDC_TXTMAXLINES, std::to_string(maximum));
+    Click(IDC_CHKAUTOSCROLL);
+
+    // The calls one by one: what the user must see after each hand-over.
+    std::vector<ListPicture> expected;
+    int number = 0;
+    for (const int size : sizes) {
+        for (int i = 0; i < size; ++i) Report(++number);
+        expected.push_back(WhatIsShown());
+        EXPECT_TRUE(NewestRowVisible());
+    }
+    EXPECT_EQ(Rows(), maximum);
+    EXPECT_GT(expected[1].top, 0) << "the list scrolled";
+    Click(IDC_LMDBUTTON1);
+    ASSERT_EQ(Rows(), 0);
+    const std::string countBefore = TextOf(Item(IDC_LBLCHANGECOUNT));
+
+    // The same calls in batches.
+    ShowingMessages messages(list, Item(IDC_LBLCHANGECOUNT));
+    WatchPage& logic = Page().Logic();
+    number = 0;
+    logic.BeginBatch();
+    for (int i = 0; i < sizes[0]; ++i) Report(++number);
+    EXPECT_EQ(Rows(), sizes[0]) << "the page's own view of the rows follows at once";
+    EXPECT_EQ(messages.scrolls, 0);
+    EXPECT_EQ(TextOf(Item(IDC_LBLCHANGECOUNT)), countBefore);
+    logic.EndBatch();
+    EXPECT_EQ(WhatIsShown(), expected[0]);
+    EXPECT_TRUE(NewestRowVisible());
+    EXPECT_EQ(messages.redrawOff, 1);
+    EXPECT_EQ(messages.redrawOn, 1);
+    EXPECT_EQ(messages.scrolls, 1);
+    EXPECT_EQ(messages.countTexts, 1);
+
+    // Nested: only the outermost end shows anything.
+    logic.BeginBatch();
+    for (int i = 0; i < maximum; ++i) Report(++number);
+    logic.BeginBatch();
+    for (int i = 0; i < maximum; ++i) Report(++number);
+    logic.EndBatch();
+    EXPECT_EQ(messages.redrawOff, 2);
+    EXPECT_EQ(messages.redrawOn, 1);
+    EXPECT_EQ(messages.scrolls, 1);
+    EXPECT_EQ(messages.countTexts, 1);
+    EXPECT_EQ(TextOf(Item(IDC_LBLCHANGECOUNT)), std::to_string(sizes[0]));
+    logic.EndBatch();
+    EXPECT_EQ(WhatIsShown(), expected[1]);
+    EXPECT_TRUE(NewestRowVisible());
+    EXPECT_EQ(Rows(), maximum);
+    EXPECT_EQ(Cell(0, 1), "C:\\watched\\file" + std::to_string(number - maximum + 1) + ".txt");
+    EXPECT_EQ(Cell(maximum - 1, 1), "C:\\watched\\file" + std::to_string(number) + ".txt");
+    EXPECT_EQ(TextOf(Item(IDC_LBLCHANGECOUNT)), std::to_string(number));
+    EXPECT_EQ(messages.redrawOn, 2);
+    EXPECT_EQ(messages.scrolls, 2);
+    EXPECT_EQ(messages.countTexts, 2);
+
+    // Outside a batch every call is shown at once.
+    Report(++number);
+    EXPECT_EQ(WhatIsShown(), expected[2]);
+    EXPECT_TRUE(NewestRowVisible());
+    EXPECT_EQ(messages.scrolls, 3);
+    EXPECT_EQ(messages.countTexts, 3);
+    EXPECT_EQ(messages.redrawOff, 2) << "no batch, no redraw bracket";
+
+    // Without Auto Scroll a batch leaves the list where the user has it.
+    Click(IDC_CHKAUTOSCROLL);
+    ListView_EnsureVisible(list, 0, FALSE);
+    const int top = ListView_GetTopIndex(list);
+    logic.BeginBatch();
+    for (int i = 0; i < page; ++i) Report(++number);
+    logic.EndBatch();
+    EXPECT_EQ(messages.scrolls, 4) << "only the test's own scroll";
+    EXPECT_EQ(ListView_GetTopIndex(list), top);
+    EXPECT_EQ(TextOf(Item(IDC_LBLCHANGECOUNT)), std::to_string(number));
+}
+
+TEST_F(Win32WindowsTest, ManyQuickChangesEndWithTheNewestRowShown) {
+    Type(IDC_CBOPATH, Watched());
+    Type(IDC_TXTMAXLINES, "50");
+    Click(IDC_CHKAUTOSCROLL);
+    Click(IDC_CMDSTART);
+    ASSERT_TRUE(CreateUntilRows(1));
+    const int before = std::stoi(TextOf(Item(IDC_LBLCHANGECOUNT)));
+    // As many as one read's buffer holds, so none is lost to an overflow;
+    // they come in one hand-over or a few.
+    const int files = 150;
+    for (int i = 0; i < files; ++i)
+        std::ofstream(root_ / "watched" / ("quick" + std::to_string(1000 + i)));
+    const std::string total = std::to_string(before + files);
+    ASSERT_TRUE(PumpUntil([&] { return TextOf(Item(IDC_LBLCHANGECOUNT)) == total; }, 20s))
+        << TextOf(Item(IDC_LBLCHANGECOUNT)) << " changes, not " << total;
+    EXPECT_EQ(Rows(), 50);
+    EXPECT_EQ(Cell(0, 1), Watched() + "\\quick" + std::to_string(1000 + files - 50));
+    EXPECT_EQ(Cell(49, 1), Watched() + "\\quick" + std::to_string(1000 + files - 1));
+    EXPECT_TRUE(NewestRowVisible());
+    Command(IDM_TBBSTOP);
 }
 
 // The worker's notice about a folder it cannot open: an ownerless dialog of
@@ -518,6 +746,42 @@ TEST_F(Win32WindowsTest, AboutBoxAndProxyDialogRoundTripThroughTheRegistry) {
     EXPECT_EQ(stored, (ProxySettings{1, "proxy.test", 1080, "alice", "secret"}));
     EXPECT_EQ(main_->About().Proxy(), stored);
     SaveProxySettings(original);
+}
+
+TEST_F(Win32WindowsTest, AboutBoxShowsItsWebSiteAsALink) {
+    int shown = 0;
+    win32::SetDialogShownHook([&](HWND dialog, int templateId) {
+        if (templateId != IDD_ABOUT) return;
+        ++shown;
+        HWND link = GetDlgItem(dialog, IDC_LBLURL);
+        auto* font = reinterpret_cast<HFONT>(SendMessageA(link, WM_GETFONT, 0, 0));
+        LOGFONTA look{};
+        ASSERT_NE(GetObjectA(font, sizeof look, &look), 0);
+        EXPECT_TRUE(look.lfUnderline);
+        // Only as wide as its text: the hand and a click are where the text is.
+        const std::string text = TextOf(link);
+        HDC dc = GetDC(link);
+        HGDIOBJ before = SelectObject(dc, font);
+        SIZE extent{};
+        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        SelectObject(dc, before);
+        ReleaseDC(link, dc);
+        RECT place;
+        GetClientRect(link, &place);
+        EXPECT_EQ(place.right, extent.cx);
+        // The hand over the link, the arrow over the label beside it.
+        const LPARAM hover = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);
+        SendMessageA(link, WM_SETCURSOR, reinterpret_cast<WPARAM>(link), hover);
+        EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_HAND));
+        HWND beside = GetDlgItem(dialog, IDC_LBLCOPYRIGHT);
+        SendMessageA(beside, WM_SETCURSOR, reinterpret_cast<WPARAM>(beside), hover);
+        EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_ARROW));
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+    // Twice: the box is made anew at every showing.
+    Command(IDM_ABOUT1);
+    Command(IDM_ABOUT1);
+    EXPECT_EQ(shown, 2);
 }
 
 TEST_F(Win32WindowsTest, AboutBoxChecksForUpdatesAgainstALoopbackServer) {

@@ -1,6 +1,7 @@
 #include "ui/win32/fAbout.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "platform/decimal_separator.h"
 #include "platform/shell_open.h"
@@ -8,22 +9,9 @@
 #include "ui/win32/fProxySettings.h"
 #include "ui/win32/message_box.h"
 #include "ui/win32/resource.h"
+#include "ui/win32/window_helpers.h"
 
 namespace tarnwell::win32 {
-namespace {
-
-void CentreOn(HWND dialog, HWND owner) {
-    if (owner == nullptr || !IsWindowVisible(owner)) return;
-    RECT outer, box;
-    GetWindowRect(owner, &outer);
-    GetWindowRect(dialog, &box);
-    SetWindowPos(dialog, nullptr, (outer.left + outer.right - (box.right - box.left)) / 2,
-                 (outer.top + outer.bottom - (box.bottom - box.top)) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-}  // namespace
-
 TfrmAbout::TfrmAbout(HWND mainWindow, TfrmProxySettings& proxyDialog, UpdateSource source)
     : mainWindow_(mainWindow),
       proxyDialog_(proxyDialog),
@@ -33,6 +21,9 @@ TfrmAbout::TfrmAbout(HWND mainWindow, TfrmProxySettings& proxyDialog, UpdateSour
 void TfrmAbout::ShowModal() {
     DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_ABOUT), mainWindow_,
                     &TfrmAbout::DialogProc, reinterpret_cast<LPARAM>(this));
+    // The box and the label that used the font are gone.
+    if (linkFont_ != nullptr) DeleteObject(linkFont_);
+    linkFont_ = nullptr;
 }
 
 INT_PTR CALLBACK TfrmAbout::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -60,11 +51,38 @@ void TfrmAbout::FormShow() {
     SetDlgItemTextA(window_, IDC_LBLVERSION, version);
     SetDlgItemTextA(window_, IDC_LBLAPPNAME, AppConstants::kProductName);
     SetDlgItemTextA(window_, IDC_LBLURL, AppConstants::kWebSite);
+    ShowURLAsLink();
     SetDlgItemTextA(window_, IDC_LBLCOPYRIGHT, AppConstants::kCopyrightLine);
     SetDlgItemTextA(window_, IDC_ABOUT_LBLSTATUS, status_.c_str());
     SetDlgItemTextA(window_, IDC_ABOUT_LBLSTATUS2, status2_.c_str());
     ShowWindow(GetDlgItem(window_, IDC_CMDDOWNLOAD), downloadShown_ ? SW_SHOW : SW_HIDE);
     LoadProxySettings(proxy_);
+}
+
+void TfrmAbout::ShowURLAsLink() {
+    HWND label = GetDlgItem(window_, IDC_LBLURL);
+    auto* boxFont = reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0));
+    LOGFONTA look{};
+    if (boxFont == nullptr || GetObjectA(boxFont, sizeof look, &look) == 0) return;
+    look.lfUnderline = TRUE;
+    if (linkFont_ == nullptr) linkFont_ = CreateFontIndirectA(&look);
+    if (linkFont_ == nullptr) return;
+    SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_), FALSE);
+
+    // As wide as the text, never wider than the template made the label.
+    RECT place;
+    GetWindowRect(label, &place);
+    MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&place), 2);
+    HDC dc = GetDC(label);
+    HGDIOBJ before = SelectObject(dc, linkFont_);
+    SIZE text{};
+    GetTextExtentPoint32A(dc, AppConstants::kWebSite,
+                          static_cast<int>(std::strlen(AppConstants::kWebSite)), &text);
+    SelectObject(dc, before);
+    ReleaseDC(label, dc);
+    if (text.cx > 0 && text.cx < place.right - place.left)
+        SetWindowPos(label, nullptr, 0, 0, text.cx, place.bottom - place.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 INT_PTR TfrmAbout::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

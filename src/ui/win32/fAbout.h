@@ -48,6 +48,9 @@ class TfrmAbout final : public AboutBoxView {
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void FormShow();
+    // The web site drawn as a link: underlined, and only as wide as its text,
+    // so the hand cursor and a click are where the text is.
+    void ShowURLAsLink();
     void Close();
 
     HWND mainWindow_;
@@ -56,7 +59,8 @@ class TfrmAbout final : public AboutBoxView {
     HttpClient http_;
     MsxmlVersionsReader reader_;
     HCURSOR cursorBeforeWait_ = nullptr;
-    HWND window_ = nullptr;  // while the box is shown
+    HWND window_ = nullptr;     // while the box is shown
+    HFONT linkFont_ = nullptr;  // the web site's underlined font, while the box is shown
     ProxySettings proxy_;
     // What the last check left on the box, put back at every showing.
     std::string status_, status2_;

@@ -4,6 +4,7 @@
 
 #include "ui/win32/message_box.h"
 #include "ui/win32/resource.h"
+#include "ui/win32/window_helpers.h"
 
 namespace tarnwell::win32 {
 namespace {
@@ -17,18 +18,6 @@ std::string ItemText(HWND dialog, int id) {
     const int copied = GetWindowTextA(item, text.data(), length + 1);
     text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
     return text;
-}
-
-// Centred on `owner` at every opening, also after the user moved it.
-void CentreOn(HWND dialog, HWND owner) {
-    if (owner == nullptr || !IsWindowVisible(owner)) return;
-    RECT outer, box;
-    GetWindowRect(owner, &outer);
-    GetWindowRect(dialog, &box);
-    const int width = box.right - box.left, height = box.bottom - box.top;
-    SetWindowPos(dialog, nullptr, (outer.left + outer.right - width) / 2,
-                 (outer.top + outer.bottom - height) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace
@@ -78,6 +67,7 @@ INT_PTR CALLBACK TfrmProxySettings::DialogProc(HWND dialog, UINT message, WPARAM
         self->window_ = dialog;
         self->Show(self->form_);
         self->SetFieldsEnabled(self->fieldsEnabled_);
+        // Centred on the main window at every opening, also after the user moved it.
         CentreOn(dialog, self->mainWindow_);
         DialogShown(dialog, IDD_PROXY_SETTINGS);
         return TRUE;

@@ -49,14 +49,56 @@ std::string WindowText(HWND window) {
     return text;
 }
 
-INT_PTR CALLBACK LogFailureProc(HWND dialog, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+// Grows a warning's text to the lines it takes at its width, as a message
+// box does, and the box with it; the OK button moves down below the text.
+void FitWarningToText(HWND box) {
+    HWND label = GetDlgItem(box, IDC_NOTICE_TEXT);
+    RECT place;
+    GetWindowRect(label, &place);
+    MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&place), 2);
+    const std::string text = WindowText(label);
+    HDC dc = GetDC(label);
+    HGDIOBJ font =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
+    RECT needed{0, 0, place.right - place.left, 0};
+    DrawTextA(dc, text.c_str(), -1, &needed,
+              DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX | DT_EDITCONTROL);
+    SelectObject(dc, font);
+    ReleaseDC(label, dc);
+    const int grow = needed.bottom - (place.bottom - place.top);
+    if (grow <= 0) return;
+    SetWindowPos(label, nullptr, 0, 0, place.right - place.left, needed.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    HWND ok = GetDlgItem(box, IDOK);
+    RECT button;
+    GetWindowRect(ok, &button);
+    MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&button), 2);
+    SetWindowPos(ok, nullptr, button.left, button.top + grow, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT outer;
+    GetWindowRect(box, &outer);
+    // Still centred where it was.
+    SetWindowPos(box, nullptr, outer.left, outer.top - grow / 2, outer.right - outer.left,
+                 outer.bottom - outer.top + grow, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+INT_PTR CALLBACK WarningProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        // Made whole before it is first shown.
+        SetWindowTextA(dialog, AppConstants::kProductName);
+        SetDlgItemTextA(dialog, IDC_NOTICE_TEXT, reinterpret_cast<const char*>(lParam));
+        SendDlgItemMessageA(dialog, IDC_NOTICE_ICON, STM_SETICON,
+                            reinterpret_cast<WPARAM>(LoadIcon(nullptr, IDI_WARNING)), 0);
+        FitWarningToText(dialog);
+        return TRUE;
+    }
     if ((message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) ||
         message == WM_CLOSE) {
         RemoveDialogWindow(dialog);
         DestroyWindow(dialog);
         return TRUE;
     }
-    return message == WM_INITDIALOG ? TRUE : FALSE;
+    return FALSE;
 }
 
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM /*lParam*/, LPARAM data) {
@@ -79,9 +121,11 @@ TfrmWatcher::TfrmWatcher(HWND tabArea, WorkerContext context) : context_(context
 TfrmWatcher::~TfrmWatcher() {
     // The worker must not outlive the page it reports to.
     logic_.reset();
-    if (logFailureBox_ != nullptr && IsWindow(logFailureBox_)) {
-        RemoveDialogWindow(logFailureBox_);
-        DestroyWindow(logFailureBox_);
+    for (HWND box : {logFailureBox_, watchNoticeBox_}) {
+        if (box != nullptr && IsWindow(box)) {
+            RemoveDialogWindow(box);
+            DestroyWindow(box);
+        }
     }
     RemoveDialogWindow(window_);
     DestroyWindow(window_);
@@ -361,15 +405,23 @@ void TfrmWatcher::ShowMessage(const std::string& text, MessageIcon icon) {
     ShowMessageBox(window_, text, AppConstants::kProductName, type);
 }
 
+HWND TfrmWatcher::ShowWarningNotice(const std::string& text) {
+    HWND box = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_WARNING_NOTICE),
+                                  window_, &WarningProc, reinterpret_cast<LPARAM>(text.c_str()));
+    if (box == nullptr) return nullptr;
+    AddDialogWindow(box);
+    MessageBeep(MB_ICONWARNING);
+    return box;
+}
+
 void TfrmWatcher::ShowLogFailureNotice(const std::string& text) {
     // Not modal: a batch is being handled right now and the worker waits for it.
-    logFailureBox_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_NOTICE),
-                                        window_, &LogFailureProc, 0);
-    if (logFailureBox_ == nullptr) return;
-    SetWindowTextA(logFailureBox_, AppConstants::kProductName);
-    SetDlgItemTextA(logFailureBox_, IDC_NOTICE_TEXT, text.c_str());
-    AddDialogWindow(logFailureBox_);
-    MessageBeep(MB_ICONWARNING);
+    logFailureBox_ = ShowWarningNotice(text);
+}
+
+void TfrmWatcher::ShowWatchNotice(const std::string& text) {
+    // Not modal, as the log warning: a batch is being handled right now.
+    watchNoticeBox_ = ShowWarningNotice(text);
 }
 
 void TfrmWatcher::WaitForLogFailureNotice() {
@@ -411,6 +463,14 @@ int TfrmWatcher::AppendRow(ResultRow row) {
 }
 
 void TfrmWatcher::MakeRowVisible(int index) {
+    // Within a batch only the last row asked for is scrolled to, once, at its
+    // end: the scrolls to the rows before it would all be overtaken before
+    // anything is painted. The row is named so that it stays the same row
+    // while rows before it are deleted.
+    if (batchDepth_ > 0) {
+        if (index >= 0) pendingScroll_ = deletedRows_ + static_cast<std::uint64_t>(index);
+        return;
+    }
     ListView_EnsureVisible(Control(IDC_LVWRESULTS), index, FALSE);
 }
 
@@ -443,19 +503,49 @@ ResultRow TfrmWatcher::RowAt(int index) const {
 }
 
 void TfrmWatcher::DeleteFirstRow() {
-    ListView_DeleteItem(Control(IDC_LVWRESULTS), 0);
+    if (ListView_DeleteItem(Control(IDC_LVWRESULTS), 0)) ++deletedRows_;
 }
 
 void TfrmWatcher::ClearRows() {
-    HWND list = Control(IDC_LVWRESULTS);
-    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    ListView_DeleteAllItems(list);
-    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list, nullptr, TRUE);
+    BeginBatch();
+    deletedRows_ += static_cast<std::uint64_t>(RowCount());
+    ListView_DeleteAllItems(Control(IDC_LVWRESULTS));
+    EndBatch();
 }
 
 void TfrmWatcher::SetChangeCountText(const std::string& text) {
+    // Within a batch only the last text is ever seen.
+    if (batchDepth_ > 0) {
+        pendingCount_ = text;
+        return;
+    }
     SetDlgItemTextA(window_, IDC_LBLCHANGECOUNT, text.c_str());
+}
+
+void TfrmWatcher::BeginBatch() {
+    if (batchDepth_++ == 0) SendMessageA(Control(IDC_LVWRESULTS), WM_SETREDRAW, FALSE, 0);
+}
+
+void TfrmWatcher::EndBatch() {
+    if (batchDepth_ == 0 || --batchDepth_ > 0) return;
+    HWND list = Control(IDC_LVWRESULTS);
+    // The list takes in its new rows' extent (its scroll range) only when it
+    // may redraw again, so the scroll comes after.
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    if (pendingScroll_) {
+        const std::uint64_t serial = *pendingScroll_;
+        pendingScroll_.reset();
+        // A row that has gone again needs no scroll.
+        if (serial >= deletedRows_ &&
+            serial - deletedRows_ < static_cast<std::uint64_t>(RowCount()))
+            ListView_EnsureVisible(list, static_cast<int>(serial - deletedRows_), FALSE);
+    }
+    // Windows does not repaint when the redraw is turned back on.
+    InvalidateRect(list, nullptr, TRUE);
+    if (pendingCount_) {
+        SetDlgItemTextA(window_, IDC_LBLCHANGECOUNT, pendingCount_->c_str());
+        pendingCount_.reset();
+    }
 }
 
 }  // namespace tarnwell::win32

@@ -5,7 +5,9 @@
 // neutral WatchPage's; this class is its window.
 // User-interface thread only.
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ui/watch_page.h"
@@ -31,6 +33,7 @@ class TfrmWatcher final : public WatchPageView {
     // is open, has been closed.
     void WaitForLogFailureNotice();
     HWND LogFailureNotice() const { return IsWindow(logFailureBox_) ? logFailureBox_ : nullptr; }
+    HWND WatchNotice() const { return IsWindow(watchNoticeBox_) ? watchNoticeBox_ : nullptr; }
 
     void cmdBrowseClick();
     void txtOutputFileNameBrowseClick();
@@ -45,6 +48,7 @@ class TfrmWatcher final : public WatchPageView {
     void EnableSettings(bool enabled) override;
     void ShowMessage(const std::string& text, MessageIcon icon) override;
     void ShowLogFailureNotice(const std::string& text) override;
+    void ShowWatchNotice(const std::string& text) override;
     bool OutputToScreen() const override;
     bool AutoScroll() const override;
     int MaxLines() const override;
@@ -55,6 +59,8 @@ class TfrmWatcher final : public WatchPageView {
     void DeleteFirstRow() override;
     void ClearRows() override;
     void SetChangeCountText(const std::string& text) override;
+    void BeginBatch() override;
+    void EndBatch() override;
 
   private:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -68,6 +74,9 @@ class TfrmWatcher final : public WatchPageView {
     void FillRestColumn();
     bool Checked(int id) const;
     std::string Text(int id) const;
+    // A warning owned by the page, not modal: the product name as caption,
+    // the warning icon, `text`, OK.
+    HWND ShowWarningNotice(const std::string& text);
 
     HWND window_ = nullptr;
     WorkerContext context_;
@@ -77,6 +86,16 @@ class TfrmWatcher final : public WatchPageView {
     std::string lastBrowseFolder_;  // the folder last confirmed in this page's folder dialog
     RECT listMargins_{};            // lvwResults' distance from the page's edges
     HWND logFailureBox_ = nullptr;
+    HWND watchNoticeBox_ = nullptr;
+
+    // Within a hand-over's batch the list does not redraw, and the scroll to
+    // the last row asked for and the last count text wait for its end.
+    int batchDepth_ = 0;
+    // Rows deleted from the front of the list since the page was made: a
+    // row's index plus this names the row while rows before it go.
+    std::uint64_t deletedRows_ = 0;
+    std::optional<std::uint64_t> pendingScroll_;
+    std::optional<std::string> pendingCount_;
 };
 
 }  // namespace tarnwell::win32

@@ -7,6 +7,7 @@
 #define IDD_ABOUT 101
 #define IDD_PROXY_SETTINGS 102
 #define IDD_NOTICE 103
+#define IDD_WARNING_NOTICE 104
 #define IDR_MAIN_MENU 110
 #define IDI_TARNWELL 120
 
@@ -59,8 +60,9 @@
 #define IDC_TXTUSERNAME 1204
 #define IDC_TXTPASSWORD 1205
 
-// A worker's notice.
+// A worker's notice and a watch page's warning.
 #define IDC_NOTICE_TEXT 1301
+#define IDC_NOTICE_ICON 1302
 
 // The main window's menu and tool bar.
 #define IDM_NEWWINDOW1 2001
