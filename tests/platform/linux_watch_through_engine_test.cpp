@@ -25,8 +25,8 @@
 #include "platform/file_queries.h"
 #include "platform/path_syntax.h"
 #include "platform/system_text.h"
-#include "support/bounded_poll.h"
 #include "support/fake_services.h"
+#include "support/hold_after_read.h"
 
 namespace tarnwell {
 namespace {
@@ -105,12 +105,7 @@ class EngineWatch {
     // again, until the lock is let go: what happens meanwhile waits in the
     // kernel. `trigger` makes one read return first.
     std::unique_lock<std::mutex> HoldAfterRead(const std::function<void()>& trigger) {
-        std::unique_lock lock(mutex_);
-        const int before = returned_.load();
-        trigger();
-        EXPECT_TRUE(test::PollUntil([&] { return returned_.load() != before; }, 10s))
-            << "the read did not return";
-        return lock;
+        return test::HoldAfterRead(mutex_, returned_, trigger);
     }
 
     void Stop() {
