@@ -27,6 +27,7 @@
 #include "platform/system_text.h"
 #include "support/fake_services.h"
 #include "support/hold_after_read.h"
+#include "support/stream_contents.h"
 
 namespace tarnwell {
 namespace {
@@ -121,14 +122,7 @@ class EngineWatch {
     }
     std::string Log() {
         std::lock_guard lock(mutex_);
-        std::fflush(log_);
-        std::rewind(log_);
-        std::string written;
-        char chunk[512];
-        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, log_)) > 0;)
-            written.append(chunk, n);
-        std::fseek(log_, 0, SEEK_END);
-        return written;
+        return test::StreamContents(log_);
     }
 
     std::string directory;
