@@ -57,10 +57,7 @@ std::unique_ptr<HelpViewer>& Viewer() {
 void ShowInViewer(const std::string& file, unsigned command, std::uint32_t data) {
     HelpViewer* viewer = Viewer().get();
     if (viewer == nullptr) return;
-    const HelpView view = command == kHhHelpContext    ? HelpView::Context
-                          : command == kHhDisplayIndex ? HelpView::Index
-                                                       : HelpView::TableOfContents;
-    viewer->Show(file, view, data);
+    viewer->Show(file, HelpViewOf(command), data);
 }
 
 HelpRequests& Requests() {
