@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Checks the house style: every C++ file under src/, tests/ and bench/ as
-# clang-format would leave it, and clang-tidy's checks (.clang-tidy) over the
-# sources under src/ that a build compiles. Exits non-zero on any finding.
+# Checks the house style: every C++ file under src/, tests/, tools/ and bench/
+# as clang-format would leave it, and clang-tidy's checks (.clang-tidy) over
+# the sources under src/ and tools/ that a build compiles. Exits non-zero on
+# any finding.
 #
 #   scripts/check-style.sh [build folder]   (default: build)
 #
@@ -17,7 +18,7 @@ build=${1:-build}
 jobs=${TARNWELL_JOBS:-2}
 status=0
 
-mapfile -d '' formatted < <(find src tests bench -type f \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z)
+mapfile -d '' formatted < <(find src tests tools bench -type f \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z)
 if ! clang-format --dry-run -Werror "${formatted[@]}"; then
     echo "check-style: clang-format would change the files above (clang-format -i them)" >&2
     status=1
@@ -28,11 +29,11 @@ if [ ! -f "$commands" ]; then
     echo "check-style: $commands is missing; configure the build first" >&2
     exit 1
 fi
-# The C++ sources this build compiles under src/ (CMake writes one absolute
-# "file" a line; the Windows build lists its resource script too), and its
-# compiler.
+# The C++ sources this build compiles under src/ and tools/ (CMake writes one
+# absolute "file" a line; the Windows build lists its resource script too),
+# and its compiler.
 mapfile -t sources < <(sed -n 's/^ *"file": "\(.*\)",\{0,1\}$/\1/p' "$commands" |
-    grep "^$PWD/src/.*\.cpp$" | sort -u)
+    grep -E "^$PWD/(src|tools)/.*\.cpp$" | sort -u)
 compiler=$(sed -n 's/^ *"command": "\([^ ]*\) .*/\1/p' "$commands" | head -n 1)
 if [ "${#sources[@]}" -eq 0 ]; then
     echo "check-style: no source under src/ in $commands" >&2

@@ -9,13 +9,13 @@
 #
 # The second screenshot is written beside the first, "-again" before ".png".
 #
-# Needs a build with the tests (tests/ui/about_box_demo), python3, xvfb-run and
-# ImageMagick's import; scripts/setup.sh installs them.
+# Needs a build of the Qt program, which makes tools/about_box_demo, python3,
+# xvfb-run and ImageMagick's import; scripts/setup.sh installs them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 out=${2:-$build/screenshots/about.png}
-demo=$build/tests/ui/about_box_demo
+demo=$build/tools/about_box_demo
 
 [ -x "$demo" ] || { echo "no $demo: build first" >&2; exit 1; }
 if [ -z "${TARNWELL_UNDER_XVFB:-}" ]; then

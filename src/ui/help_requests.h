@@ -10,12 +10,22 @@
 #include <string>
 #include <utility>
 
+#include "platform/help_viewer.h"
+
 namespace tarnwell {
 
 // The HTML Help commands that the requests turn into.
 inline constexpr unsigned kHhDisplayToc = 1;
 inline constexpr unsigned kHhDisplayIndex = 2;
 inline constexpr unsigned kHhHelpContext = 0x0F;
+
+// What the help viewer shows for an HTML Help command: the table of contents
+// for any command but the context and index ones.
+constexpr HelpView HelpViewOf(unsigned command) {
+    return command == kHhHelpContext    ? HelpView::Context
+           : command == kHhDisplayIndex ? HelpView::Index
+                                        : HelpView::TableOfContents;
+}
 
 struct HelpRequestServices {
     // The folder of the running executable, ending with its separator.

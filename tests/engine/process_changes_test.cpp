@@ -10,6 +10,7 @@
 #include "engine/watch_settings.h"
 #include "support/fake_services.h"
 #include "support/notify_buffer_builder.h"
+#include "support/stream_contents.h"
 
 namespace tarnwell {
 namespace {
@@ -44,15 +45,7 @@ class ProcessChangesTest : public testing::Test {
         ProcessChangeBatch(buffer.data(), buffer.size(), currentRecord, target, services);
     }
 
-    std::string LogText() {
-        std::fflush(log);
-        std::rewind(log);
-        std::string bytes;
-        char chunk[512];
-        std::size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, log)) > 0) bytes.append(chunk, n);
-        return bytes;
-    }
+    std::string LogText() { return test::StreamContents(log); }
 
     test::FakeSystemText text;
     test::FakeFileQueries files;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "support/fake_services.h"
+#include "support/stream_contents.h"
 
 namespace tarnwell {
 namespace {
@@ -22,16 +23,6 @@ ChangeRecord Record(const std::string& fullPath, ChangeAction action, std::uint3
     r.Size = size;
     r.Owner = owner;
     return r;
-}
-
-std::string ReadAll(std::FILE* file) {
-    std::fflush(file);
-    std::rewind(file);
-    std::string bytes;
-    char chunk[512];
-    std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, n);
-    return bytes;
 }
 
 TEST(ResultOutputs, ActionWords) {
@@ -218,7 +209,8 @@ TEST(ResultOutputs, LogLinesFollowEachOtherInTheFile) {
     ASSERT_NE(file, nullptr);
     EXPECT_TRUE(WriteLogLine(file, LogFormatCsv, "t1", Record("/d/a", 1, 0, "o")));
     EXPECT_TRUE(WriteLogLine(file, LogFormatTab, "t2", Record("/d/b", 2, 5, "")));
-    EXPECT_EQ(ReadAll(file), "t1,\"/d/a\",\"Created\",0,\"o\"\r\nt2\t/d/b\tDeleted\t.5\t\r\n");
+    EXPECT_EQ(test::StreamContents(file),
+              "t1,\"/d/a\",\"Created\",0,\"o\"\r\nt2\t/d/b\tDeleted\t.5\t\r\n");
     std::fclose(file);
 }
 

@@ -19,6 +19,7 @@ namespace {
 
 using testing::ScriptedServer;
 using testing::ServerConnection;
+using testing::TrickleAnswer;
 using Clock = std::chrono::steady_clock;
 
 std::string ExpectedRequest(std::uint16_t port) {
@@ -192,16 +193,7 @@ TEST(HttpClient, AServerThatNeverAnswersTimesOut) {
          TestLimits(std::chrono::milliseconds(300))},
         // A byte now and then keeps each wait short; the limit of the whole
         // exchange still ends it.
-        {"trickles its answer",
-         [](ServerConnection& c) {
-             c.ReadUntil("\r\n\r\n");
-             c.Write("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n");
-             for (int i = 0; i < 100; ++i) {
-                 c.Write("x");
-                 if (c.WaitForClientClose(std::chrono::milliseconds(100))) return;
-             }
-         },
-         totalLimit},
+        {"trickles its answer", &TrickleAnswer, totalLimit},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

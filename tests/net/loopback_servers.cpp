@@ -188,6 +188,15 @@ std::size_t ScriptedServer::Connections() const {
     return received_.size();
 }
 
+void TrickleAnswer(ServerConnection& connection) {
+    connection.ReadUntil("\r\n\r\n");
+    connection.Write("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n");
+    for (int i = 0; i < 100; ++i) {
+        connection.Write("x");
+        if (connection.WaitForClientClose(std::chrono::milliseconds(100))) return;
+    }
+}
+
 std::uint16_t UnusedPort() {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address = Loopback(0);

@@ -76,6 +76,12 @@ class ScriptedServer {
     std::thread thread_;
 };
 
+// A session that reads the request, answers with a header that promises 1000
+// bytes and then sends one byte every 100 ms: every single wait of the client
+// is short, only a limit on the whole exchange ends it. Stops when the client
+// closes, or after 10 s.
+void TrickleAnswer(ServerConnection& connection);
+
 // A port on 127.0.0.1 that nothing listens on at the moment of the call.
 std::uint16_t UnusedPort();
 

@@ -29,6 +29,7 @@
 #include "platform/directory_reader.h"
 #include "platform/linux/utf8.h"
 #include "support/bounded_poll.h"
+#include "support/hold_after_read.h"
 #include "support/notify_buffer_decoder.h"
 
 namespace tarnwell {
@@ -133,12 +134,7 @@ class Reader {
     // makes one read return, and once it has, what follows waits in the
     // kernel, as it does while the user-interface thread is busy.
     std::unique_lock<std::mutex> HoldAfterRead(const std::function<void()>& trigger) {
-        std::unique_lock lock(mutex_);
-        const int before = returned_.load();
-        trigger();
-        EXPECT_TRUE(test::PollUntil([&] { return returned_.load() != before; }, 10s))
-            << "the read did not return";
-        return lock;
+        return test::HoldAfterRead(mutex_, returned_, trigger);
     }
 
     FolderHandle Handle() const { return handle_; }

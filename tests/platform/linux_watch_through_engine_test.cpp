@@ -25,8 +25,9 @@
 #include "platform/file_queries.h"
 #include "platform/path_syntax.h"
 #include "platform/system_text.h"
-#include "support/bounded_poll.h"
 #include "support/fake_services.h"
+#include "support/hold_after_read.h"
+#include "support/stream_contents.h"
 
 namespace tarnwell {
 namespace {
@@ -105,12 +106,7 @@ class EngineWatch {
     // again, until the lock is let go: what happens meanwhile waits in the
     // kernel. `trigger` makes one read return first.
     std::unique_lock<std::mutex> HoldAfterRead(const std::function<void()>& trigger) {
-        std::unique_lock lock(mutex_);
-        const int before = returned_.load();
-        trigger();
-        EXPECT_TRUE(test::PollUntil([&] { return returned_.load() != before; }, 10s))
-            << "the read did not return";
-        return lock;
+        return test::HoldAfterRead(mutex_, returned_, trigger);
     }
 
     void Stop() {
@@ -126,14 +122,7 @@ class EngineWatch {
     }
     std::string Log() {
         std::lock_guard lock(mutex_);
-        std::fflush(log_);
-        std::rewind(log_);
-        std::string written;
-        char chunk[512];
-        for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, log_)) > 0;)
-            written.append(chunk, n);
-        std::fseek(log_, 0, SEEK_END);
-        return written;
+        return test::StreamContents(log_);
     }
 
     std::string directory;

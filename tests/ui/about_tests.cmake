@@ -18,7 +18,3 @@ if(TARGET tarnwell_net_test_servers)
         TIMEOUT 120)
     set_target_properties(about_box_test PROPERTIES AUTOMOC ON)
 endif()
-
-# For scripts/screenshot-about.sh: the About box against a server of the script's own.
-add_executable(about_box_demo ${CMAKE_CURRENT_LIST_DIR}/about_box_demo.cpp)
-target_link_libraries(about_box_demo PRIVATE tarnwell_ui)

@@ -13,6 +13,7 @@
 #include <QtTest>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/message_box_answerer.h"
@@ -43,22 +44,30 @@ class HelpTest : public QObject {
     std::string folder_;
     std::string chm_;
 
-    // A fresh run with a viewer and the executable in dir_.
-    void StartRun(bool viewer = true) {
+    // The program's services with the executable in dir_ and the viewer call
+    // and the warning recorded; the help file's existence test stays real.
+    HelpRequestServices Recorded(bool viewer = true) {
+        HelpRequestServices services = ProgramHelpServices();
+        services.executableFolder = [this] { return folder_; };
+        services.findViewer = [this, viewer] {
+            ++recorder_.searches;
+            return viewer;
+        };
+        services.showHelp = [this](const std::string& file, unsigned command, std::uint32_t data) {
+            recorder_.events.push_back(Show(file, command, data));
+        };
+        services.warn = [this](const std::string& text) {
+            recorder_.events.push_back("warn " + text);
+        };
+        return services;
+    }
+    // A fresh run with `services`, the viewer looked for.
+    void StartRun(HelpRequestServices services) {
         recorder_ = {};
-        SetHelpServices({
-            [this] { return folder_; },
-            [this, viewer] {
-                ++recorder_.searches;
-                return viewer;
-            },
-            [this](const std::string& file, unsigned command, std::uint32_t data) {
-                recorder_.events.push_back(Show(file, command, data));
-            },
-            [this](const std::string& text) { recorder_.events.push_back("warn " + text); },
-        });
+        SetHelpServices(std::move(services));
         LoadHtmlHelp();
     }
+    void StartRun(bool viewer = true) { StartRun(Recorded(viewer)); }
     void PutHelpFile() { std::ofstream(chm_) << "ITSF"; }
     void RemoveHelpFile() { QDir().remove(QString::fromStdString(chm_)); }
     std::string Warning() const { return "warn Cannot find Help File : " + chm_; }
@@ -132,19 +141,12 @@ class HelpTest : public QObject {
     }
 
     void requestWhileTheWarningIsOpenShowsNothing() {
-        StartRun();
-        SetHelpServices({
-            [this] { return folder_; },
-            [] { return true; },
-            [this](const std::string& file, unsigned command, std::uint32_t data) {
-                recorder_.events.push_back(Show(file, command, data));
-            },
-            [this](const std::string& text) {
-                recorder_.events.push_back("warn " + text);
-                DisplayHelp(999, 0);  // the box leaves the windows usable
-            },
-        });
-        LoadHtmlHelp();
+        HelpRequestServices services = Recorded();
+        services.warn = [this](const std::string& text) {
+            recorder_.events.push_back("warn " + text);
+            DisplayHelp(999, 0);  // the box leaves the windows usable
+        };
+        StartRun(std::move(services));
         DisplayHelp(999, 0);
         QCOMPARE(recorder_.events, std::vector<std::string>{Warning()});
         DisplayHelp(999, 0);
@@ -178,14 +180,9 @@ class HelpTest : public QObject {
     }
 
     void realWarningBoxIsOwnerlessAndLeavesTheWindowsUsable() {
-        StartRun();
-        SetHelpServices({[this] { return folder_; },
-                         [] { return true; },
-                         [this](const std::string& file, unsigned command, std::uint32_t data) {
-                             recorder_.events.push_back(Show(file, command, data));
-                         },
-                         {}});
-        LoadHtmlHelp();
+        HelpRequestServices services = Recorded();
+        services.warn = ProgramHelpServices().warn;
+        StartRun(std::move(services));
         QMessageBox::StandardButtons buttons;
         test::MessageBoxAnswerer answerer([&](const test::SeenBox& box) {
             buttons = box.box->standardButtons();

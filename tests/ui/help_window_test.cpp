@@ -47,7 +47,7 @@ class HelpWindowTest : public QObject {
     // A fresh run: the real help window, the built help file.
     void StartRun() {
         warnings_.clear();
-        HelpServices services;
+        HelpRequestServices services = ProgramHelpServices();
         services.executableFolder = [this] { return folder_; };
         services.warn = [this](const std::string& text) {
             warnings_ << QString::fromStdString(text);
@@ -57,7 +57,7 @@ class HelpWindowTest : public QObject {
     }
 
   private slots:
-    void cleanup() { SetHelpServices({}); }
+    void cleanup() { SetHelpServices(ProgramHelpServices()); }
 
     void theFileNamesItsContentsIndexAndStartTopic() {
         ChmFile file(TARNWELL_CHM_PATH);
@@ -150,7 +150,7 @@ class HelpWindowTest : public QObject {
         QCOMPARE(HelpWindowCount(), 1);
         QVERIFY(warnings_.isEmpty());
 
-        SetHelpServices({});  // the end of the run closes it
+        SetHelpServices(ProgramHelpServices());  // the end of the run closes it
         QCOMPARE(HelpWindowCount(), 0);
     }
 

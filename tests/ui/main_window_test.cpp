@@ -322,7 +322,7 @@ void MainWindowTest::f1AsksForTheMainWindowsTopicOnlyOnce() {
     QVERIFY(chm.open(QIODevice::WriteOnly));
     chm.close();
     QStringList requests;
-    HelpServices services;
+    HelpRequestServices services = ProgramHelpServices();
     services.executableFolder = [&folder] { return folder.path().toStdString() + "/"; };
     services.findViewer = [] { return true; };
     services.showHelp = [&requests](const std::string&, unsigned command, std::uint32_t data) {
@@ -337,7 +337,7 @@ void MainWindowTest::f1AsksForTheMainWindowsTopicOnlyOnce() {
     QCOMPARE(requests, QStringList{QStringLiteral("15 1028")});
     Control<QAction>(window_.get(), "TarnwellHelp1")->trigger();
     QCOMPARE(requests, (QStringList{QStringLiteral("15 1028"), QStringLiteral("1 0")}));
-    SetHelpServices({});
+    SetHelpServices(ProgramHelpServices());
 }
 
 void MainWindowTest::aLongPathKeepsItsTabNarrowWithTheWholePathAsTip() {

@@ -42,6 +42,12 @@ HttpResult Body(std::string body) {
     return result;
 }
 
+HttpResult Failed(NetErrorKind kind, std::string text, int code = 0) {
+    HttpResult result;
+    result.error = MakeNetError(kind, std::move(text), code);
+    return result;
+}
+
 VersionsEntry Found(std::string version, std::string url) {
     return VersionsEntry{VersionsEntry::Outcome::Found, "", std::move(version), std::move(url)};
 }
@@ -49,38 +55,82 @@ VersionsEntry Found(std::string version, std::string url) {
 TEST(UpdateCheck, WhatTheBoxShowsForEachOutcome) {
     struct Case {
         const char* name;
-        VersionsEntry entry;
+        HttpResult fetched;
+        VersionsEntry entry;  // what the reader finds, when it is asked
         std::vector<std::string> calls;
-        std::string url;
+        std::string url;      // the download address afterwards; "old" before
+        std::string escapes;  // what reaches the error display; empty: nothing
     };
     const std::string newer = std::string("status2 ") + kNewerVersionText;
     const std::string same = std::string("status2 ") + kUpToDateText;
     const std::string checking = std::string("status ") + kCheckingText;
+    const std::string fetchError = std::string("status ") + kFetchErrorText;
+    const std::string errorBox =
+        "box An Error occured whilst Checking for updates. \n\n Error Code : ";
     const Case cases[] = {
         {"newer, address trimmed",
+         Body("<doc/>"),
          Found("1.2", "\n  http://x/new \n"),
          {"wait", checking, newer, "download", "status ", "end wait"},
-         "http://x/new"},
+         "http://x/new",
+         ""},
         {"same",
+         Body("<doc/>"),
          Found("1.1", "http://x/same"),
          {"wait", checking, same, "no download", "status ", "end wait"},
-         "http://x/same"},
+         "http://x/same",
+         ""},
         {"older with spaces",
+         Body("<doc/>"),
          Found(" 1.05 ", "u"),
          {"wait", checking, same, "no download", "status ", "end wait"},
-         "u"},
+         "u",
+         ""},
         {"region's separator",
+         Body("<doc/>"),
          Found("1,5", "u"),
          {"wait", checking, newer, "download", "status ", "end wait"},
-         "u"},
+         "u",
+         ""},
         {"not a number",
+         Body("<doc/>"),
          Found("1.2beta", "u"),
-         {"wait", checking, std::string("status ") + kFetchErrorText, "end wait"},
-         "old"},
+         {"wait", checking, fetchError, "end wait"},
+         "old",
+         ""},
         {"missing",
+         Body("<doc/>"),
          VersionsEntry{},
-         {"wait", checking, std::string("status ") + kFetchErrorText, "end wait"},
-         "old"},
+         {"wait", checking, fetchError, "end wait"},
+         "old",
+         ""},
+        // A failure of the connection shows its number; the status keeps
+        // "Checking for Updates".
+        {"connection refused",
+         Failed(NetErrorKind::Socket, "refused", 10061),
+         {},
+         {"wait", checking, errorBox + "10061", "end wait"},
+         "old",
+         ""},
+        {"name not resolved",
+         Failed(NetErrorKind::Resolve, "unknown host", 11001),
+         {},
+         {"wait", checking, errorBox + "11001", "end wait"},
+         "old",
+         ""},
+        // Other failures go to the error display with the status cleared.
+        {"server answers 404",
+         Failed(NetErrorKind::HttpStatus, "HTTP/1.1 404 Not Found", 404),
+         {},
+         {"wait", checking, "status ", "end wait"},
+         "old",
+         "HTTP/1.1 404 Not Found"},
+        {"malformed document",
+         Body("<"),
+         VersionsEntry{VersionsEntry::Outcome::Malformed, "not XML", "", ""},
+         {"wait", checking, "status ", "end wait"},
+         "old",
+         "not XML"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -88,57 +138,20 @@ TEST(UpdateCheck, WhatTheBoxShowsForEachOutcome) {
         FakeReader reader;
         reader.entry = c.entry;
         std::string url = "old";
-        CheckForUpdates(
-            box, reader, [] { return Body("<doc/>"); }, ",", url);
+        std::string escaped;
+        try {
+            CheckForUpdates(
+                box, reader, [&] { return c.fetched; }, ",", url);
+        } catch (const std::runtime_error& error) {
+            escaped = error.what();
+        }
         EXPECT_EQ(box.calls, c.calls);
         EXPECT_EQ(url, c.url);
-        EXPECT_EQ(reader.body, "<doc/>");
-        EXPECT_EQ(reader.product, "Tarnwell");
+        EXPECT_EQ(escaped, c.escapes);
+        // The reader is asked only when a document came.
+        EXPECT_EQ(reader.body, c.fetched.Ok() ? c.fetched.body : "");
+        EXPECT_EQ(reader.product, c.fetched.Ok() ? "Tarnwell" : "");
     }
-}
-
-TEST(UpdateCheck, FailuresOfTheConnectionShowTheirNumber) {
-    FakeAboutBox box;
-    FakeReader reader;
-    std::string url = "kept";
-    CheckForUpdates(
-        box, reader,
-        [] {
-            HttpResult failed;
-            failed.error = MakeNetError(NetErrorKind::Socket, "refused", 10061);
-            return failed;
-        },
-        ".", url);
-    EXPECT_EQ(box.calls, (std::vector<std::string>{
-                             "wait", std::string("status ") + kCheckingText,
-                             "box An Error occured whilst Checking for updates. \n\n Error Code : "
-                             "10061",
-                             "end wait"}));
-    EXPECT_EQ(url, "kept");
-}
-
-TEST(UpdateCheck, OtherFailuresGoToTheErrorDisplayWithTheStatusCleared) {
-    FakeAboutBox box;
-    FakeReader reader;
-    std::string url;
-    HttpResult notFound;
-    notFound.error = MakeNetError(NetErrorKind::HttpStatus, "HTTP/1.1 404 Not Found");
-    EXPECT_THROW(CheckForUpdates(
-                     box, reader, [&] { return notFound; }, ".", url),
-                 std::runtime_error);
-    EXPECT_EQ(box.calls, (std::vector<std::string>{"wait", std::string("status ") + kCheckingText,
-                                                   "status ", "end wait"}));
-
-    FakeAboutBox second;
-    reader.entry = VersionsEntry{VersionsEntry::Outcome::Malformed, "not XML", "", ""};
-    try {
-        CheckForUpdates(
-            second, reader, [] { return Body("<"); }, ".", url);
-        FAIL() << "no error";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "not XML");
-    }
-    EXPECT_EQ(second.calls.back(), "end wait");
 }
 
 TEST(UpdateCheck, TheVersionIsJudgedBeforeTheUrl) {

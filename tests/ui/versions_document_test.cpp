@@ -1,16 +1,16 @@
-// The versions document: which elements count, what their text may be, the
-// namespaces and encodings, and what it does with a DOCTYPE and entities.
+// The versions document as the update check takes it: what the Qt reader
+// finds, judged as the check judges it. Which elements count, what their text
+// may be, the namespaces and encodings, and what it does with a DOCTYPE and
+// entities.
 
 #include "ui/qt/versions_document.h"
 
-#include <QDomDocument>
 #include <QTest>
 
 #include "ui/app_constants.h"
+#include "ui/qt/qt_system_text.h"
 
-using tarnwell::ReadVersionsDocument;
-using tarnwell::VersionsReading;
-using Outcome = tarnwell::VersionsReading::Outcome;
+using Outcome = tarnwell::VersionsEntry::Outcome;
 
 Q_DECLARE_METATYPE(Outcome)
 
@@ -123,15 +123,17 @@ void VersionsDocumentTest::readsTheDocument_data() {
             "<URL>x</URL></Tarnwell></v:ProductVersions>");
 
     malformed("CDATA as the URL", Product("1.2", "<![CDATA[" + u + "]]>"),
-              tarnwell::kNotASingleTextNode);
-    malformed("CDATA as the Version", Product("<![CDATA[1.2]]>", u), tarnwell::kNotASingleTextNode);
-    malformed("an element inside Version", Product("<b>1.2</b>", u), tarnwell::kNotASingleTextNode);
+              tarnwell::kElementNotSingleText);
+    malformed("CDATA as the Version", Product("<![CDATA[1.2]]>", u),
+              tarnwell::kElementNotSingleText);
+    malformed("an element inside Version", Product("<b>1.2</b>", u),
+              tarnwell::kElementNotSingleText);
     malformed("text and a comment in the URL", Product("1.2", u + "<!-- mirror -->"),
-              tarnwell::kNotASingleTextNode);
+              tarnwell::kElementNotSingleText);
     // The version's text is taken before the URL is looked for.
     malformed("bad Version, no URL",
               "<ProductVersions><Tarnwell><Version><x/></Version></Tarnwell></ProductVersions>",
-              tarnwell::kNotASingleTextNode);
+              tarnwell::kElementNotSingleText);
     malformed("not well-formed", "<ProductVersions><Tarnwell>", "not a valid XML document");
     malformed("an HTML page", "<html><body>Moved</p></body></html>", "not a valid XML document");
     malformed("empty body", "", "not a valid XML document");
@@ -162,23 +164,23 @@ void VersionsDocumentTest::readsTheDocument() {
     QFETCH(QByteArray, body);
     QFETCH(Outcome, outcome);
 
-    QDomDocument document;
-    const VersionsReading reading = ReadVersionsDocument(
-        document, body, QString::fromLatin1(tarnwell::AppConstants::kProductName), ".");
-    QCOMPARE(reading.outcome, outcome);
-    QVERIFY(document.documentElement().isNull());  // released after every reading
+    tarnwell::QtVersionsReader reader;
+    const tarnwell::VersionsEntry entry =
+        reader.Read(body.toStdString(), tarnwell::AppConstants::kProductName);
+    double judged = 0;
+    QCOMPARE(tarnwell::JudgeVersionsEntry(entry, ".", judged), outcome);
     if (outcome == Outcome::Malformed) {
         QFETCH(QString, error);
-        QVERIFY2(QString::fromStdString(reading.error).contains(error), reading.error.c_str());
+        QVERIFY2(QString::fromStdString(entry.error).contains(error), entry.error.c_str());
         return;
     }
     if (outcome != Outcome::Found) return;
     QFETCH(double, version);
     QFETCH(bool, newer);
     QFETCH(QString, url);
-    QCOMPARE(reading.version, version);
-    QCOMPARE(reading.version > tarnwell::AppConstants::kVersionNumber, newer);
-    QCOMPARE(reading.url, url);
+    QCOMPARE(judged, version);
+    QCOMPARE(judged > tarnwell::AppConstants::kVersionNumber, newer);
+    QCOMPARE(tarnwell::FromSystemText(entry.url), url);
 }
 
 QTEST_APPLESS_MAIN(VersionsDocumentTest)

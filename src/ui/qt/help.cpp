@@ -48,41 +48,20 @@ bool IsFileNotFolder(const std::string& path) {
     return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
 
-// The program's own help window once it is made, unless a fake took its place.
+// The program's own help window once it is made; one for the whole run.
 std::unique_ptr<HelpViewer>& Viewer() {
     static std::unique_ptr<HelpViewer> viewer;
     return viewer;
 }
 
-// The services given, and the real one wherever none is.
-HelpRequestServices Completed(HelpServices services) {
-    HelpRequestServices completed;
-    completed.executableFolder = services.executableFolder
-                                     ? std::move(services.executableFolder)
-                                     : std::function<std::string()>(&ExecutableFolder);
-    completed.findViewer = services.findViewer ? std::move(services.findViewer) : [] {
-        // The help window is part of the program: there is always one.
-        Viewer() = MakeHelpWindowViewer();
-        return true;
-    };
-    completed.isFile = &IsFileNotFolder;
-    completed.showHelp = services.showHelp
-                             ? std::move(services.showHelp)
-                             : [](const std::string& file, unsigned command, std::uint32_t data) {
-                                   HelpViewer* viewer = Viewer().get();
-                                   if (viewer == nullptr) return;
-                                   const HelpView view =
-                                       command == kHhHelpContext    ? HelpView::Context
-                                       : command == kHhDisplayIndex ? HelpView::Index
-                                                                    : HelpView::TableOfContents;
-                                   viewer->Show(file, view, data);
-                               };
-    completed.warn = services.warn ? std::move(services.warn) : &ShowWarning;
-    return completed;
+void ShowInViewer(const std::string& file, unsigned command, std::uint32_t data) {
+    HelpViewer* viewer = Viewer().get();
+    if (viewer == nullptr) return;
+    viewer->Show(file, HelpViewOf(command), data);
 }
 
 HelpRequests& Requests() {
-    static HelpRequests requests(Completed({}));
+    static HelpRequests requests(ProgramHelpServices());
     return requests;
 }
 
@@ -143,9 +122,23 @@ class HelpRouter : public QObject {
 
 }  // namespace
 
-void SetHelpServices(HelpServices services) {
+HelpRequestServices ProgramHelpServices() {
+    HelpRequestServices services;
+    services.executableFolder = &ExecutableFolder;
+    services.findViewer = [] {
+        // The help window is part of the program: there is always one.
+        Viewer() = MakeHelpWindowViewer();
+        return true;
+    };
+    services.isFile = &IsFileNotFolder;
+    services.showHelp = &ShowInViewer;
+    services.warn = &ShowWarning;
+    return services;
+}
+
+void SetHelpServices(HelpRequestServices services) {
     Viewer().reset();
-    Requests() = HelpRequests(Completed(std::move(services)));
+    Requests() = HelpRequests(std::move(services));
 }
 
 bool LoadHtmlHelp() {

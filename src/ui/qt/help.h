@@ -3,33 +3,22 @@
 // own help window. Every request ends in DisplayHelp. User-interface thread only.
 
 #include <cstdint>
-#include <functional>
-#include <string>
+
+#include "ui/help_requests.h"
 
 class QWidget;
 
 namespace tarnwell {
 
-// What the help unit needs of the system. The program runs with the real ones
-// (executable folder, its help window, message box); tests put in fakes.
-// An empty member keeps the real service.
-struct HelpServices {
-    // The folder of the running executable, ending with its separator.
-    std::function<std::string()> executableFolder;
-    // Makes the help viewer ready; true when there is one.
-    std::function<bool()> findViewer;
-    // The HTML Help call: the help file, the HTML Help command (1 table of
-    // contents, 2 index, 0x0F context) and its data. Made only when
-    // findViewer found a viewer.
-    std::function<void(const std::string& file, unsigned command, std::uint32_t data)> showHelp;
-    // The missing-file warning: no owner, caption "Tarnwell", warning icon,
-    // OK. Returns when the user has closed it.
-    std::function<void(const std::string& text)> warn;
-};
+// The program's help services: the help file beside the executable, the
+// program's own help window, the missing-file warning as an ownerless message
+// box that leaves the windows usable.
+HelpRequestServices ProgramHelpServices();
 
-// Replaces the services and starts a fresh run: no viewer looked for yet, no
-// warning given yet.
-void SetHelpServices(HelpServices services);
+// Replaces the services, which must all be given, and starts a fresh run: the
+// help window of the run before closed, no viewer looked for yet, no warning
+// given yet. The program runs with ProgramHelpServices() unless this is called.
+void SetHelpServices(HelpRequestServices services);
 
 // Makes the help viewer ready once; the result only tells whether there is one.
 bool LoadHtmlHelp();

@@ -7,11 +7,6 @@ namespace tarnwell {
 
 ResultsModel::ResultsModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-QStringList ResultsModel::ColumnTitles() {
-    return {QStringLiteral("Time Stamp"), QStringLiteral("File Name"), QStringLiteral("Action"),
-            QStringLiteral("File Size"), QStringLiteral("Owner")};
-}
-
 QString ResultsModel::Text(const std::string& systemText) {
     return QString::fromLocal8Bit(systemText);
 }
@@ -51,7 +46,7 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
         section >= kColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
-    return ColumnTitles().at(section);
+    return QString::fromLatin1(kResultColumns[static_cast<std::size_t>(section)].title);
 }
 
 Qt::ItemFlags ResultsModel::flags(const QModelIndex& index) const {

@@ -14,7 +14,6 @@
 
 #include <QAbstractTableModel>
 #include <QString>
-#include <QStringList>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -22,6 +21,7 @@
 #include <vector>
 
 #include "engine/page_surface.h"
+#include "ui/watch_page.h"
 
 namespace tarnwell {
 
@@ -29,12 +29,10 @@ class ResultsModel : public QAbstractTableModel {
     Q_OBJECT
 
   public:
-    static constexpr int kColumnCount = 5;
+    static constexpr int kColumnCount = static_cast<int>(kResultColumns.size());
     using Row = ResultRow;
 
     explicit ResultsModel(QObject* parent = nullptr);
-
-    static QStringList ColumnTitles();
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

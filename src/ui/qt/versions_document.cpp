@@ -4,8 +4,9 @@
 #include <QDomElement>
 #include <QDomNode>
 #include <QDomNodeList>
+#include <optional>
+#include <utility>
 
-#include "net/update_check.h"
 #include "ui/qt/qt_system_text.h"
 
 namespace tarnwell {
@@ -92,28 +93,6 @@ VersionsEntry QtVersionsReader::Read(const std::string& body, const std::string&
         ReadEntry(document_, QByteArray::fromStdString(body), QString::fromLocal8Bit(product));
     document_.clear();
     return entry;
-}
-
-VersionsReading ReadVersionsDocument(QDomDocument& document, const QByteArray& body,
-                                     const QString& product, std::string_view decimalSeparator) {
-    const VersionsEntry entry = ReadEntry(document, body, product);
-    document.clear();
-    VersionsReading reading;
-    double version = 0;
-    switch (JudgeVersionsEntry(entry, decimalSeparator, version)) {
-        case VersionsEntry::Outcome::Missing:
-            return reading;
-        case VersionsEntry::Outcome::Malformed:
-            reading.outcome = VersionsReading::Outcome::Malformed;
-            reading.error = entry.error;
-            return reading;
-        case VersionsEntry::Outcome::Found:
-            break;
-    }
-    reading.outcome = VersionsReading::Outcome::Found;
-    reading.version = version;
-    reading.url = QString::fromLocal8Bit(entry.url);
-    return reading;
 }
 
 }  // namespace tarnwell
