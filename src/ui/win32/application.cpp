@@ -30,10 +30,7 @@ HelpRequestServices ProgramHelpServices() {
     };
     services.showHelp = [viewer](const std::string& file, unsigned command, std::uint32_t data) {
         if (!*viewer) return;
-        const HelpView view = command == kHhHelpContext    ? HelpView::Context
-                              : command == kHhDisplayIndex ? HelpView::Index
-                                                           : HelpView::TableOfContents;
-        (*viewer)->Show(file, view, data);
+        (*viewer)->Show(file, HelpViewOf(command), data);
     };
     services.warn = [](const std::string& text) {
         // No owner, so the program's windows stay usable while it is up.
