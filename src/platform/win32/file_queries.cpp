@@ -10,6 +10,13 @@
 namespace tarnwell {
 namespace {
 
+// A path that names nothing: its owner cannot be read either, so a deleted
+// file costs one query, not two.
+bool NamesNothing(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+           error == ERROR_INVALID_NAME;
+}
+
 std::string OwnerOf(const std::string& path) {
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -42,6 +49,8 @@ class Win32FileQueries final : public FileQueries {
         FileFacts facts;
         if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
             facts.size = data.nFileSizeLow;
+        } else if (NamesNothing(GetLastError())) {
+            return facts;
         }
         facts.owner = OwnerOf(path);
         return facts;
