@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "engine/change_record.h"
 #include "engine/location_split.h"
@@ -118,8 +119,9 @@ void BatchWalk::Describe(std::uint32_t action, bool folderMark) {
     // the separator at its end.
     if (folderMark) record_.FullPath += services_.syntax.separator;
     const std::string& lookup = LookupPath(folderMark);
-    record_.Size = services_.files.SizeOf(lookup);
-    record_.Owner = services_.files.OwnerOf(lookup);
+    FileFacts facts = services_.files.FactsOf(lookup);
+    record_.Size = facts.size;
+    record_.Owner = std::move(facts.owner);
 }
 
 // "?" may stand for what the system text cannot hold; the file is then looked

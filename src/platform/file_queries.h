@@ -8,6 +8,14 @@
 
 namespace tarnwell {
 
+// What a record shows of the file it names.
+struct FileFacts {
+    // The low 32 bits of the size of the file or folder; 0 when it cannot be read.
+    std::uint32_t size = 0;
+    // The owner as domain, "\", account name; empty when it cannot be determined.
+    std::string owner;
+};
+
 class FileQueries {
   public:
     virtual ~FileQueries() = default;
@@ -16,11 +24,10 @@ class FileQueries {
     // from one call to the next.
     virtual void BeginBatch() {}
 
-    // The low 32 bits of the size of the file or folder; 0 when it cannot be read.
-    virtual std::uint32_t SizeOf(const std::string& path) = 0;
-
-    // The owner as domain, "\", account name; empty when it cannot be determined.
-    virtual std::string OwnerOf(const std::string& path) = 0;
+    // Size and owner of one path, both from one look at it where the system
+    // has a call that gives both: they then describe the same file even when
+    // another takes its name meanwhile.
+    virtual FileFacts FactsOf(const std::string& path) = 0;
 };
 
 std::unique_ptr<FileQueries> MakeFileQueries();

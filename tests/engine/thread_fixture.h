@@ -69,8 +69,7 @@ class CountingFileQueries : public FileQueries {
         ++batches;
         real_->BeginBatch();
     }
-    std::uint32_t SizeOf(const std::string& path) override { return real_->SizeOf(path); }
-    std::string OwnerOf(const std::string& path) override { return real_->OwnerOf(path); }
+    FileFacts FactsOf(const std::string& path) override { return real_->FactsOf(path); }
     int batches = 0;
 
   private:

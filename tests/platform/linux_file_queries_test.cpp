@@ -43,6 +43,12 @@ class LinuxFileQueriesTest : public ::testing::Test {
         return pw == nullptr ? std::string() : shortHost + "\\" + pw->pw_name;
     }
 
+    void ExpectFacts(const std::string& path, std::uint32_t size, const std::string& owner) {
+        const FileFacts facts = queries_->FactsOf(path);
+        EXPECT_EQ(facts.size, size) << path;
+        EXPECT_EQ(facts.owner, owner) << path;
+    }
+
     std::string dir_;
     std::unique_ptr<FileQueries> queries_ = MakeFileQueries();
 };
@@ -67,10 +73,8 @@ TEST_F(LinuxFileQueriesTest, PathsLongerThanPathMaxAreLookedUpToo) {
     ::close(at);
     path += "/deep.txt";
     ASSERT_GT(path.size(), 4096u);
-    EXPECT_EQ(queries_->SizeOf(path), 5u);
-    EXPECT_EQ(queries_->OwnerOf(path), ExpectedOwner(::getuid()));
-    EXPECT_EQ(queries_->SizeOf(path + "-missing"), 0u);
-    EXPECT_EQ(queries_->OwnerOf(path + "-missing"), "");
+    ExpectFacts(path, 5, ExpectedOwner(::getuid()));
+    ExpectFacts(path + "-missing", 0, "");
     // std::filesystem walks by full paths, which are too long here.
     EXPECT_EQ(std::system(("rm -rf '" + dir_ + "'").c_str()), 0);
 }
@@ -88,66 +92,42 @@ TEST_F(LinuxFileQueriesTest, SizeIsTheLow32BitsOfTheFileSize) {
     };
     for (const Case& c : cases) {
         const std::string path = MakeFile("sparse", c.size);
-        EXPECT_EQ(queries_->SizeOf(path), c.reported) << c.size;
+        EXPECT_EQ(queries_->FactsOf(path).size, c.reported) << c.size;
     }
 }
 
 TEST_F(LinuxFileQueriesTest, OwnerIsHostBackslashAccount) {
     const std::string path = MakeFile("mine.txt", 3);
-    const std::string owner = queries_->OwnerOf(path);
+    const std::string owner = queries_->FactsOf(path).owner;
     EXPECT_EQ(owner, ExpectedOwner(::getuid()));
     EXPECT_NE(owner.find('\\'), std::string::npos);
     EXPECT_EQ(owner.find('.'), std::string::npos) << "the host name ends at its first dot";
-    EXPECT_EQ(queries_->OwnerOf(dir_), owner) << "a folder has an owner too";
+    EXPECT_EQ(queries_->FactsOf(dir_).owner, owner) << "a folder has an owner too";
 }
 
 TEST_F(LinuxFileQueriesTest, MissingOrDeletedFileHasNoSizeAndNoOwner) {
     const std::string path = MakeFile("gone.txt", 10);
-    ASSERT_EQ(queries_->SizeOf(path), 10u);
-    ASSERT_FALSE(queries_->OwnerOf(path).empty());
+    ExpectFacts(path, 10, ExpectedOwner(::getuid()));
     ASSERT_EQ(::unlink(path.c_str()), 0);
-    EXPECT_EQ(queries_->SizeOf(path), 0u);
-    EXPECT_EQ(queries_->OwnerOf(path), "");
-    EXPECT_EQ(queries_->SizeOf(""), 0u);
-    EXPECT_EQ(queries_->OwnerOf(""), "");
+    ExpectFacts(path, 0, "");
+    ExpectFacts("", 0, "");
 }
 
-TEST_F(LinuxFileQueriesTest, OwnerWithoutAnAccountIsEmpty) {
+// Only account names are kept, never what a path showed: a file given away
+// shows its new owner at the next query, in the same batch too.
+TEST_F(LinuxFileQueriesTest, OwnerWithoutAnAccountIsEmptyAndTheSizeStays) {
     if (::geteuid() != 0) GTEST_SKIP() << "giving a file away needs root";
     uid_t unused = 54321;
     while (::getpwuid(unused) != nullptr) ++unused;
     const std::string path = MakeFile("orphan.txt", 1);
+    ExpectFacts(path, 1, ExpectedOwner(::getuid()));
     ASSERT_EQ(::chown(path.c_str(), unused, static_cast<gid_t>(-1)), 0);
-    EXPECT_EQ(queries_->OwnerOf(path), "");
+    ExpectFacts(path, 1, "");
     // Within one batch and in the next, a known owner is still named.
-    EXPECT_EQ(queries_->OwnerOf(dir_), ExpectedOwner(::getuid()));
+    EXPECT_EQ(queries_->FactsOf(dir_).owner, ExpectedOwner(::getuid()));
     queries_->BeginBatch();
-    EXPECT_EQ(queries_->OwnerOf(path), "");
-    EXPECT_EQ(queries_->OwnerOf(dir_), ExpectedOwner(::getuid()));
-}
-
-// The size and the owner of one record come from one look at the file; the
-// next owner query looks again.
-TEST_F(LinuxFileQueriesTest, OwnerRightAfterTheSizeOfThatPathComesFromTheSameLook) {
-    if (::geteuid() != 0) GTEST_SKIP() << "giving a file away needs root";
-    uid_t unused = 54321;
-    while (::getpwuid(unused) != nullptr) ++unused;
-    const std::string path = MakeFile("given.txt", 5);
-    const std::string mine = ExpectedOwner(::getuid());
-
-    ASSERT_EQ(queries_->SizeOf(path), 5u);
-    ASSERT_EQ(::chown(path.c_str(), unused, static_cast<gid_t>(-1)), 0);
-    EXPECT_EQ(queries_->OwnerOf(path), mine);
-    EXPECT_EQ(queries_->OwnerOf(path), "");
-
-    ASSERT_EQ(::chown(path.c_str(), ::getuid(), static_cast<gid_t>(-1)), 0);
-    ASSERT_EQ(queries_->SizeOf(dir_ + "/missing"), 0u);
-    EXPECT_EQ(queries_->OwnerOf(path), mine) << "another path's size is no answer";
-
-    ASSERT_EQ(queries_->SizeOf(path), 5u);
-    ASSERT_EQ(::unlink(path.c_str()), 0);
-    queries_->BeginBatch();
-    EXPECT_EQ(queries_->OwnerOf(path), "") << "a new batch looks again";
+    ExpectFacts(path, 1, "");
+    EXPECT_EQ(queries_->FactsOf(dir_).owner, ExpectedOwner(::getuid()));
 }
 
 }  // namespace

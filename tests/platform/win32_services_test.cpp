@@ -46,10 +46,10 @@ class Win32Services : public ::testing::Test {
 TEST_F(Win32Services, SizeIsTheFileSizeOrZeroWhenItCannotBeRead) {
     auto queries = MakeFileQueries();
     queries->BeginBatch();
-    EXPECT_EQ(queries->SizeOf(Path("data.bin")), 1234u);
-    EXPECT_EQ(queries->SizeOf(Path("empty.txt")), 0u);
-    EXPECT_EQ(queries->SizeOf(Path("missing.txt")), 0u);
-    EXPECT_EQ(queries->SizeOf(""), 0u);
+    EXPECT_EQ(queries->FactsOf(Path("data.bin")).size, 1234u);
+    EXPECT_EQ(queries->FactsOf(Path("empty.txt")).size, 0u);
+    EXPECT_EQ(queries->FactsOf(Path("missing.txt")).size, 0u);
+    EXPECT_EQ(queries->FactsOf("").size, 0u);
 }
 
 TEST_F(Win32Services, OwnerIsDomainBackslashNameOrEmptyWhenItCannotBeRead) {
@@ -58,13 +58,16 @@ TEST_F(Win32Services, OwnerIsDomainBackslashNameOrEmptyWhenItCannotBeRead) {
     // A watched folder with its trailing "\" is what an overflow asks about.
     for (const std::string& path : {Path("data.bin"), Path("sub"), folder_.string() + "\\"}) {
         SCOPED_TRACE(path);
-        const std::string owner = queries->OwnerOf(path);
+        const std::string owner = queries->FactsOf(path).owner;
         const auto slash = owner.find('\\');
         ASSERT_NE(slash, std::string::npos) << owner;
         EXPECT_EQ(owner.find('\\', slash + 1), std::string::npos) << owner;
         EXPECT_LT(slash + 1, owner.size()) << "no account name: " << owner;
     }
-    EXPECT_EQ(queries->OwnerOf(Path("missing.txt")), "");
+    // Names that cannot exist: a missing file or folder, and "?" in a name.
+    for (const std::string& path : {Path("missing.txt"), Path("missing\\a.txt"), Path("a?.txt")}) {
+        EXPECT_EQ(queries->FactsOf(path).owner, "") << path;
+    }
 }
 
 // The runner starts Wine with the C.UTF-8 locale, which Wine maps to United

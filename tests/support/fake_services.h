@@ -3,7 +3,6 @@
 // queries from a table, and a page surface that records its calls in order.
 // Header-only; shared by the engine tests, the fuzzers and the benchmarks.
 
-#include <cstdint>
 #include <deque>
 #include <map>
 #include <string>
@@ -36,23 +35,15 @@ class FakeSystemText : public SystemText {
 // Paths that are not in `entries` have size 0 and no owner, like a deleted file.
 class FakeFileQueries : public FileQueries {
   public:
-    struct Entry {
-        std::uint32_t size = 0;
-        std::string owner;
-    };
-    std::map<std::string, Entry> entries;
+    std::map<std::string, FileFacts> entries;
     int batches = 0;
     std::vector<std::string> queried;  // every path asked about, in order
 
     void BeginBatch() override { ++batches; }
-    std::uint32_t SizeOf(const std::string& path) override {
+    FileFacts FactsOf(const std::string& path) override {
         queried.push_back(path);
         auto it = entries.find(path);
-        return it == entries.end() ? 0 : it->second.size;
-    }
-    std::string OwnerOf(const std::string& path) override {
-        auto it = entries.find(path);
-        return it == entries.end() ? std::string() : it->second.owner;
+        return it == entries.end() ? FileFacts{} : it->second;
     }
 };
 

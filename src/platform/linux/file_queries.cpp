@@ -50,36 +50,20 @@ class LinuxFileQueries final : public FileQueries {
     void BeginBatch() override {
         accounts_.clear();
         host_.reset();
-        sizedValid_ = false;
     }
 
-    std::uint32_t SizeOf(const std::string& path) override {
-        sized_.path = path;  // keeps its storage from record to record
-        sized_.found = StatPath(path, sized_.st) == 0;
-        sizedValid_ = true;
-        if (!sized_.found) return 0;
-        return static_cast<std::uint32_t>(static_cast<std::uint64_t>(sized_.st.st_size) &
-                                          0xFFFFFFFFu);
-    }
-
-    std::string OwnerOf(const std::string& path) override {
-        // A record asks for the size and then the owner of one path: both come
-        // from one stat, which was a third of the user-interface thread's time
-        // in a burst. The stat serves that one owner query only.
+    // One stat gives both: the size and the owner describe the same file even
+    // when another takes its name meanwhile.
+    FileFacts FactsOf(const std::string& path) override {
         struct stat st {};
-        const bool reuse = sizedValid_ && sized_.path == path;
-        sizedValid_ = false;
-        if (reuse) {
-            if (!sized_.found) return {};
-            st = sized_.st;
-        } else if (StatPath(path, st) != 0) {
-            return {};
-        }
+        if (StatPath(path, st) != 0) return {};
+        FileFacts facts;
+        facts.size =
+            static_cast<std::uint32_t>(static_cast<std::uint64_t>(st.st_size) & 0xFFFFFFFFu);
         const std::string* host = Host();
-        if (host == nullptr) return {};
-        const std::string* account = Account(st.st_uid);
-        if (account == nullptr) return {};
-        return *host + "\\" + *account;
+        const std::string* account = host != nullptr ? Account(st.st_uid) : nullptr;
+        if (account != nullptr) facts.owner = *host + "\\" + *account;
+        return facts;
     }
 
   private:
@@ -116,16 +100,8 @@ class LinuxFileQueries final : public FileQueries {
         return it->second ? &*it->second : nullptr;
     }
 
-    struct Sized {
-        std::string path;
-        bool found = false;
-        struct stat st {};
-    };
-
     std::unordered_map<uid_t, std::optional<std::string>> accounts_;
     std::optional<std::string> host_;
-    Sized sized_;  // the last SizeOf's stat, valid until the next query
-    bool sizedValid_ = false;
 };
 
 }  // namespace

@@ -257,7 +257,7 @@ void TfrmWatcher::BuildControls(BatchServices& services) {
     // The stamps are written with the run's settings, so they are measured
     // with them too; the owner shown most is the user's own, as of the home folder.
     lvwResults->FitColumns(ResultsColumnFits(
-        services.regional, services.files.OwnerOf(ToSystemText(QDir::homePath()))));
+        services.regional, services.files.FactsOf(ToSystemText(QDir::homePath())).owner));
 
     auto* page = new QVBoxLayout(this);
     page->setContentsMargins(4, 4, 4, 4);

@@ -191,7 +191,8 @@ void TfrmWatcher::FitColumns() {
     // profile folder.
     char profile[MAX_PATH] = {};
     GetEnvironmentVariableA("USERPROFILE", profile, sizeof profile);
-    const std::string owner = profile[0] != '\0' ? context_.services.files.OwnerOf(profile) : "";
+    const std::string owner =
+        profile[0] != '\0' ? context_.services.files.FactsOf(profile).owner : "";
     const auto fits = ResultsColumnFits(context_.services.regional, owner);
 
     HWND list = Control(IDC_LVWRESULTS);
