@@ -26,6 +26,7 @@
 #include "ui/win32/message_box.h"
 #include "ui/win32/resource.h"
 #include "ui/win32/win32_dispatcher.h"
+#include "ui/win32/window_helpers.h"
 #include "ui/win32_test_support.h"
 
 namespace tarnwell {
@@ -311,16 +312,9 @@ class Win32WindowsTest : public ::testing::Test {
         GetWindowRect(GetDlgItem(notice, IDOK), &okPlace);
         EXPECT_LE(iconPlace.right, textPlace.left);
         EXPECT_LE(textPlace.bottom, okPlace.top);
-        const std::string text = TextOf(label);
-        HDC dc = GetDC(label);
-        HGDIOBJ before =
-            SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
-        RECT needed{0, 0, textPlace.right - textPlace.left, 0};
-        DrawTextA(dc, text.c_str(), -1, &needed,
-                  DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX | DT_EDITCONTROL);
-        SelectObject(dc, before);
-        ReleaseDC(label, dc);
-        EXPECT_LE(needed.bottom, textPlace.bottom - textPlace.top) << "the text is cut";
+        EXPECT_LE(win32::WrappedTextHeight(label, textPlace.right - textPlace.left),
+                  textPlace.bottom - textPlace.top)
+            << "the text is cut";
     }
 
     fs::path root_;

@@ -12,12 +12,7 @@ namespace {
 constexpr int kFields[] = {IDC_TXTHOSTNAME, IDC_TXTPORT, IDC_TXTUSERNAME, IDC_TXTPASSWORD};
 
 std::string ItemText(HWND dialog, int id) {
-    HWND item = GetDlgItem(dialog, id);
-    const int length = GetWindowTextLengthA(item);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const int copied = GetWindowTextA(item, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return text;
+    return WindowText(GetDlgItem(dialog, id));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "ui/win32/message_box.h"
 #include "ui/win32/message_loop.h"
 #include "ui/win32/resource.h"
+#include "ui/win32/window_helpers.h"
 
 namespace tarnwell::win32 {
 namespace {
@@ -41,14 +42,6 @@ constexpr int kSettingsControls[] = {
     IDC_OPTTAB,
 };
 
-std::string WindowText(HWND window) {
-    const int length = GetWindowTextLengthA(window);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const int copied = GetWindowTextA(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return text;
-}
-
 // Grows a warning's text to the lines it takes at its width, as a message
 // box does, and the box with it; the OK button moves down below the text.
 void FitWarningToText(HWND box) {
@@ -56,18 +49,10 @@ void FitWarningToText(HWND box) {
     RECT place;
     GetWindowRect(label, &place);
     MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&place), 2);
-    const std::string text = WindowText(label);
-    HDC dc = GetDC(label);
-    HGDIOBJ font =
-        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
-    RECT needed{0, 0, place.right - place.left, 0};
-    DrawTextA(dc, text.c_str(), -1, &needed,
-              DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX | DT_EDITCONTROL);
-    SelectObject(dc, font);
-    ReleaseDC(label, dc);
-    const int grow = needed.bottom - (place.bottom - place.top);
+    const int height = WrappedTextHeight(label, place.right - place.left);
+    const int grow = height - (place.bottom - place.top);
     if (grow <= 0) return;
-    SetWindowPos(label, nullptr, 0, 0, place.right - place.left, needed.bottom,
+    SetWindowPos(label, nullptr, 0, 0, place.right - place.left, height,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     HWND ok = GetDlgItem(box, IDOK);
     RECT button;

@@ -13,4 +13,25 @@ void CentreOn(HWND dialog, HWND owner) {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+std::string WindowText(HWND window) {
+    const int length = GetWindowTextLengthA(window);
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const int copied = GetWindowTextA(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+    return text;
+}
+
+int WrappedTextHeight(HWND label, int width) {
+    const std::string text = WindowText(label);
+    HDC dc = GetDC(label);
+    HGDIOBJ before =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
+    RECT needed{0, 0, width, 0};
+    DrawTextA(dc, text.c_str(), -1, &needed,
+              DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX | DT_EDITCONTROL);
+    SelectObject(dc, before);
+    ReleaseDC(label, dc);
+    return needed.bottom;
+}
+
 }  // namespace tarnwell::win32
