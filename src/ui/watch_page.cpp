@@ -226,7 +226,40 @@ void WatchPage::TimerTick() {
 }
 
 void WatchPage::Clear() {
+    pendingRow_.reset();
     view_.ClearRows();
+}
+
+void WatchPage::MakeRowVisible(int index) {
+    if (batchDepth_ > 0) {
+        pendingRow_ = index;
+        return;
+    }
+    view_.MakeRowVisible(index);
+}
+
+void WatchPage::DeleteFirstRow() {
+    // A row asked for that goes again needs no scroll.
+    if (pendingRow_ && --*pendingRow_ < 0) pendingRow_.reset();
+    view_.DeleteFirstRow();
+}
+
+void WatchPage::SetChangeCountText(const std::string& text) {
+    if (batchDepth_ > 0) {
+        pendingCount_ = text;
+        return;
+    }
+    view_.SetChangeCountText(text);
+}
+
+void WatchPage::BeginBatch() {
+    if (batchDepth_++ == 0) view_.BeginBatch();
+}
+
+void WatchPage::EndBatch() {
+    if (batchDepth_ == 0 || --batchDepth_ > 0) return;
+    view_.EndBatch(std::exchange(pendingRow_, std::nullopt));
+    if (pendingCount_) view_.SetChangeCountText(*std::exchange(pendingCount_, std::nullopt));
 }
 
 std::string WatchPage::ResultsText() const {

@@ -10,6 +10,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -134,10 +135,14 @@ class WatchPageView {
     // All rows in one update bracket, so the list repaints once.
     virtual void ClearRows() = 0;
     virtual void SetChangeCountText(const std::string& text) = 0;  // lblChangeCount
-    // Around the records of one hand-over, as PageSurface::BeginBatch: a face
-    // may leave the list's insertions, its scroll and the count to EndBatch.
+    // Around the records of one hand-over, never nested: a face may leave the
+    // list's insertions and repaint to EndBatch. Within a batch the page asks
+    // for no scroll; EndBatch gets the row to scroll to instead (the last one
+    // asked for, if it is still there), and the count text follows EndBatch.
     virtual void BeginBatch() {}
-    virtual void EndBatch() {}
+    virtual void EndBatch(std::optional<int> rowToShow) {
+        if (rowToShow) MakeRowVisible(*rowToShow);
+    }
 };
 
 // What every page's workers are made with; both outlive every page.
@@ -170,14 +175,14 @@ class WatchPage final : public PageSurface {
     bool AutoScroll() const override { return view_.AutoScroll(); }
     int MaxLines() const override { return view_.MaxLines(); }
     int AppendRow(ResultRow row) override { return view_.AppendRow(std::move(row)); }
-    void MakeRowVisible(int index) override { view_.MakeRowVisible(index); }
+    void MakeRowVisible(int index) override;
     int RowCount() const override { return view_.RowCount(); }
-    void DeleteFirstRow() override { view_.DeleteFirstRow(); }
-    void SetChangeCountText(const std::string& text) override { view_.SetChangeCountText(text); }
+    void DeleteFirstRow() override;
+    void SetChangeCountText(const std::string& text) override;
     void LogWriteFailed(int errorNumber) override;
     void ShowWatchNotice(const std::string& text) override { view_.ShowWatchNotice(text); }
-    void BeginBatch() override { view_.BeginBatch(); }
-    void EndBatch() override { view_.EndBatch(); }
+    void BeginBatch() override;
+    void EndBatch() override;
 
   private:
     void Refuse(const char* text, MessageIcon icon);
@@ -190,6 +195,13 @@ class WatchPage final : public PageSurface {
     std::unique_ptr<CProcessThread> worker_;
     double startTime_ = 0;
     bool logFailureReported_ = false;
+
+    // What a hand-over's batch leaves to its end: within it only the last
+    // scroll and the last count text would ever be seen. The row keeps its
+    // index among the rows as the rows before it go.
+    int batchDepth_ = 0;
+    std::optional<int> pendingRow_;
+    std::optional<std::string> pendingCount_;
 };
 
 }  // namespace tarnwell

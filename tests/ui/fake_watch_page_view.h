@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -89,7 +90,10 @@ class FakeWatchPageView : public WatchPageView {
     void BeginBatch() override {
         if (batchDepth++ == 0) ++batches;
     }
-    void EndBatch() override { --batchDepth; }
+    void EndBatch(std::optional<int> rowToShow) override {
+        --batchDepth;
+        WatchPageView::EndBatch(rowToShow);
+    }
 };
 
 }  // namespace tarnwell::test

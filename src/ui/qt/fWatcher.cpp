@@ -426,13 +426,6 @@ int TfrmWatcher::AppendRow(ResultRow row) {
 }
 
 void TfrmWatcher::MakeRowVisible(int index) {
-    // Within a batch only the last row asked for is scrolled to, once, when
-    // the view has the batch's rows: the scrolls to the rows before it would
-    // all be overtaken before anything is painted.
-    if (batchDepth_ > 0) {
-        pendingScroll_ = results_->Serial(index);
-        return;
-    }
     lvwResults->ShowRowWhole(index);
 }
 
@@ -445,28 +438,17 @@ void TfrmWatcher::DeleteFirstRow() {
 }
 
 void TfrmWatcher::SetChangeCountText(const std::string& text) {
-    // Setting a label's text costs a layout and an accessibility event;
-    // within a batch only the last text is ever seen.
-    if (batchDepth_ > 0) {
-        pendingCount_ = text;
-        return;
-    }
     lblChangeCount->setText(FromSystemText(text));
 }
 
 void TfrmWatcher::BeginBatch() {
-    if (batchDepth_++ == 0) results_->BeginBatch();
+    results_->BeginBatch();
 }
 
-void TfrmWatcher::EndBatch() {
-    if (batchDepth_ == 0 || --batchDepth_ > 0) return;
-    std::optional<std::uint64_t> scroll;
-    scroll.swap(pendingScroll_);
-    results_->EndBatch(scroll);
-    if (pendingCount_) {
-        lblChangeCount->setText(FromSystemText(*pendingCount_));
-        pendingCount_.reset();
-    }
+void TfrmWatcher::EndBatch(std::optional<int> rowToShow) {
+    // The model scrolls at the point of its change where the steps one by one
+    // would have scrolled, so it takes the row by a name that stays with it.
+    results_->EndBatch(rowToShow ? std::optional(results_->Serial(*rowToShow)) : std::nullopt);
 }
 
 void TfrmWatcher::ShowWatchNotice(const std::string& text) {

@@ -9,7 +9,6 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -88,7 +87,7 @@ class TfrmWatcher : public QWidget, public WatchPageView {
     void ClearRows() override;
     void SetChangeCountText(const std::string& text) override;
     void BeginBatch() override;
-    void EndBatch() override;
+    void EndBatch(std::optional<int> rowToShow) override;
 
   public slots:
     void cmdBrowseClick();
@@ -149,11 +148,6 @@ class TfrmWatcher : public QWidget, public WatchPageView {
     QRadioButton* optTab = nullptr;
 
     ResultsModel* results_ = nullptr;
-    // What a batch leaves to its end: the count label's last text and the
-    // row to scroll to.
-    int batchDepth_ = 0;
-    std::optional<std::string> pendingCount_;
-    std::optional<std::uint64_t> pendingScroll_;
     ResultsView* lvwResults = nullptr;
     QTimer* Timer1 = nullptr;
 

@@ -449,14 +449,6 @@ int TfrmWatcher::AppendRow(ResultRow row) {
 }
 
 void TfrmWatcher::MakeRowVisible(int index) {
-    // Within a batch only the last row asked for is scrolled to, once, at its
-    // end: the scrolls to the rows before it would all be overtaken before
-    // anything is painted. The row is named so that it stays the same row
-    // while rows before it are deleted.
-    if (batchDepth_ > 0) {
-        if (index >= 0) pendingScroll_ = deletedRows_ + static_cast<std::uint64_t>(index);
-        return;
-    }
     ListView_EnsureVisible(Control(IDC_LVWRESULTS), index, FALSE);
 }
 
@@ -489,49 +481,31 @@ ResultRow TfrmWatcher::RowAt(int index) const {
 }
 
 void TfrmWatcher::DeleteFirstRow() {
-    if (ListView_DeleteItem(Control(IDC_LVWRESULTS), 0)) ++deletedRows_;
+    ListView_DeleteItem(Control(IDC_LVWRESULTS), 0);
 }
 
 void TfrmWatcher::ClearRows() {
     BeginBatch();
-    deletedRows_ += static_cast<std::uint64_t>(RowCount());
     ListView_DeleteAllItems(Control(IDC_LVWRESULTS));
-    EndBatch();
+    EndBatch(std::nullopt);
 }
 
 void TfrmWatcher::SetChangeCountText(const std::string& text) {
-    // Within a batch only the last text is ever seen.
-    if (batchDepth_ > 0) {
-        pendingCount_ = text;
-        return;
-    }
     SetDlgItemTextA(window_, IDC_LBLCHANGECOUNT, text.c_str());
 }
 
 void TfrmWatcher::BeginBatch() {
-    if (batchDepth_++ == 0) SendMessageA(Control(IDC_LVWRESULTS), WM_SETREDRAW, FALSE, 0);
+    SendMessageA(Control(IDC_LVWRESULTS), WM_SETREDRAW, FALSE, 0);
 }
 
-void TfrmWatcher::EndBatch() {
-    if (batchDepth_ == 0 || --batchDepth_ > 0) return;
+void TfrmWatcher::EndBatch(std::optional<int> rowToShow) {
     HWND list = Control(IDC_LVWRESULTS);
     // The list takes in its new rows' extent (its scroll range) only when it
     // may redraw again, so the scroll comes after.
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    if (pendingScroll_) {
-        const std::uint64_t serial = *pendingScroll_;
-        pendingScroll_.reset();
-        // A row that has gone again needs no scroll.
-        if (serial >= deletedRows_ &&
-            serial - deletedRows_ < static_cast<std::uint64_t>(RowCount()))
-            ListView_EnsureVisible(list, static_cast<int>(serial - deletedRows_), FALSE);
-    }
+    if (rowToShow) ListView_EnsureVisible(list, *rowToShow, FALSE);
     // Windows does not repaint when the redraw is turned back on.
     InvalidateRect(list, nullptr, TRUE);
-    if (pendingCount_) {
-        SetDlgItemTextA(window_, IDC_LBLCHANGECOUNT, pendingCount_->c_str());
-        pendingCount_.reset();
-    }
 }
 
 }  // namespace tarnwell::win32

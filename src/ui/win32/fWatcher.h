@@ -5,7 +5,6 @@
 // neutral WatchPage's; this class is its window.
 // User-interface thread only.
 
-#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -60,7 +59,7 @@ class TfrmWatcher final : public WatchPageView {
     void ClearRows() override;
     void SetChangeCountText(const std::string& text) override;
     void BeginBatch() override;
-    void EndBatch() override;
+    void EndBatch(std::optional<int> rowToShow) override;
 
   private:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -87,15 +86,6 @@ class TfrmWatcher final : public WatchPageView {
     RECT listMargins_{};            // lvwResults' distance from the page's edges
     HWND logFailureBox_ = nullptr;
     HWND watchNoticeBox_ = nullptr;
-
-    // Within a hand-over's batch the list does not redraw, and the scroll to
-    // the last row asked for and the last count text wait for its end.
-    int batchDepth_ = 0;
-    // Rows deleted from the front of the list since the page was made: a
-    // row's index plus this names the row while rows before it go.
-    std::uint64_t deletedRows_ = 0;
-    std::optional<std::uint64_t> pendingScroll_;
-    std::optional<std::string> pendingCount_;
 };
 
 }  // namespace tarnwell::win32
