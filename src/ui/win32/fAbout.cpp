@@ -1,7 +1,6 @@
 #include "ui/win32/fAbout.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "platform/decimal_separator.h"
 #include "platform/shell_open.h"
@@ -73,13 +72,7 @@ void TfrmAbout::ShowURLAsLink() {
     RECT place;
     GetWindowRect(label, &place);
     MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&place), 2);
-    HDC dc = GetDC(label);
-    HGDIOBJ before = SelectObject(dc, linkFont_);
-    SIZE text{};
-    GetTextExtentPoint32A(dc, AppConstants::kWebSite,
-                          static_cast<int>(std::strlen(AppConstants::kWebSite)), &text);
-    SelectObject(dc, before);
-    ReleaseDC(label, dc);
+    const SIZE text = TextExtent(label, 0);
     if (text.cx > 0 && text.cx < place.right - place.left)
         SetWindowPos(label, nullptr, 0, 0, text.cx, place.bottom - place.top,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -21,17 +21,22 @@ std::string WindowText(HWND window) {
     return text;
 }
 
-int WrappedTextHeight(HWND label, int width) {
+SIZE TextExtent(HWND label, int wrapWidth) {
     const std::string text = WindowText(label);
     HDC dc = GetDC(label);
     HGDIOBJ before =
         SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
-    RECT needed{0, 0, width, 0};
-    DrawTextA(dc, text.c_str(), -1, &needed,
-              DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX | DT_EDITCONTROL);
+    RECT needed{0, 0, wrapWidth, 0};
+    const UINT lines =
+        wrapWidth > 0 ? DT_WORDBREAK | DT_EXPANDTABS | DT_EDITCONTROL : DT_SINGLELINE;
+    DrawTextA(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_NOPREFIX | lines);
     SelectObject(dc, before);
     ReleaseDC(label, dc);
-    return needed.bottom;
+    return SIZE{needed.right - needed.left, needed.bottom - needed.top};
+}
+
+int WrappedTextHeight(HWND label, int width) {
+    return TextExtent(label, width).cy;
 }
 
 }  // namespace tarnwell::win32

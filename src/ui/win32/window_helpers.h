@@ -15,6 +15,11 @@ void CentreOn(HWND dialog, HWND owner);
 // The text of a window or control, as it is now.
 std::string WindowText(HWND window);
 
+// The size `label`'s text takes in the label's font: on one line when
+// `wrapWidth` is 0, else broken into lines that wide as a static text control
+// breaks them.
+SIZE TextExtent(HWND label, int wrapWidth);
+
 // The height `label`'s text takes in the label's font when it is broken into
 // lines `width` pixels wide, as a static text control breaks it.
 int WrappedTextHeight(HWND label, int width);
